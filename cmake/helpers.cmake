@@ -1,0 +1,15 @@
+# xp_add_unit_test(NAME SOURCES... LIBS ...): one GoogleTest executable registered with CTest.
+# Returns quietly when tests are off, so module CMakeLists can call it unconditionally.
+function(xp_add_unit_test name)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT TARGET GTest::gtest_main)
+    find_package(GTest REQUIRED)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS "${T_LABELS}")
+endfunction()
