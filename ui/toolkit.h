@@ -26,8 +26,9 @@ struct PressEvent {
 using PressHandler = void (*)(const PressEvent&);
 using CreatedHandler = void (*)();
 
-// The toolkit's own start-up; call once before anything else.
-void ui_startup(int& argc, char** argv);
+// The toolkit's own start-up; the first call prepares the toolkit, later calls do nothing. The program
+// reads no command line, so it takes none.
+void ui_startup();
 // Builds and shows the main window, raising its created event once. On failure the toolkit reports it
 // and ends the program.
 void ui_create_main_window(const WindowDescription& description);
