@@ -1,0 +1,140 @@
+// The HTTP client seam on Windows: WinINet, called in blocking mode with the caller's arguments unchanged.
+//
+// The eight functions are bound by name from wininet.dll at their first use and kept for the life of the
+// process, not imported: a program that never makes a request never loads the library, and a system
+// where the library or one of its functions is missing ends the program with a message that names it,
+// instead of refusing to start with the loader's cryptic one.
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "http/client.h"
+
+namespace {
+
+// MinGW's wininet.h declares the flag constants as plain macros; these checks keep our copies in
+// http/client.h honest against the platform header.
+static_assert(kInternetOpenTypeDirect == INTERNET_OPEN_TYPE_DIRECT);
+static_assert(kInternetOpenTypeProxy == INTERNET_OPEN_TYPE_PROXY);
+static_assert(kInternetServiceHttp == INTERNET_SERVICE_HTTP);
+static_assert(kFlagReload == INTERNET_FLAG_RELOAD);
+static_assert(kFlagNeedFile == INTERNET_FLAG_NEED_FILE);
+static_assert(kFlagNoCookies == INTERNET_FLAG_NO_COOKIES);
+static_assert(kFlagNoAutoRedirect == INTERNET_FLAG_NO_AUTO_REDIRECT);
+static_assert(kFlagSecure == INTERNET_FLAG_SECURE);
+static_assert(kFlagIgnoreRedirectToHttps == INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+static_assert(kOptionSecurityFlags == INTERNET_OPTION_SECURITY_FLAGS);
+static_assert(kQueryRawHeadersCrlf == HTTP_QUERY_RAW_HEADERS_CRLF);
+
+using InternetOpenAFn = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
+using InternetConnectAFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD,
+                                             DWORD_PTR);
+using HttpOpenRequestAFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*, DWORD, DWORD_PTR);
+using InternetSetOptionAFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
+using HttpSendRequestAFn = BOOL(WINAPI*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
+using InternetReadFileFn = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
+using HttpQueryInfoAFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
+using InternetCloseHandleFn = BOOL(WINAPI*)(HINTERNET);
+
+// Ends the process with the system's fatal error message, naming what could not be bound.
+[[noreturn]] void wininet_fatal_unbound(const std::string& what) {
+    std::string message = "Xunpan cannot go on: " + what + " could not be loaded.";
+    FatalAppExitA(0, message.c_str());
+    ExitProcess(1);  // not reached: FatalAppExitA ends the process
+}
+
+HMODULE wininet_library() {
+    static const HMODULE library = [] {
+        HMODULE m = LoadLibraryA("wininet.dll");
+        if (!m) wininet_fatal_unbound("wininet.dll");
+        return m;
+    }();
+    return library;
+}
+
+template <typename Fn>
+Fn wininet_bind(const char* name) {
+    FARPROC p = GetProcAddress(wininet_library(), name);
+    if (!p) wininet_fatal_unbound(std::string("wininet.dll!") + name);
+    // GetProcAddress returns a generic function pointer; going through void* tells GCC's
+    // -Wcast-function-type that the signature change is intended.
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
+}
+
+// Each function is bound on its own first call: the static is initialised once, thread-safely.
+#define XP_WININET_FN(name) \
+    static const name##Fn fn = wininet_bind<name##Fn>(#name); \
+    return fn
+
+InternetOpenAFn fn_internet_open() { XP_WININET_FN(InternetOpenA); }
+InternetConnectAFn fn_internet_connect() { XP_WININET_FN(InternetConnectA); }
+HttpOpenRequestAFn fn_http_open_request() { XP_WININET_FN(HttpOpenRequestA); }
+InternetSetOptionAFn fn_internet_set_option() { XP_WININET_FN(InternetSetOptionA); }
+HttpSendRequestAFn fn_http_send_request() { XP_WININET_FN(HttpSendRequestA); }
+InternetReadFileFn fn_internet_read_file() { XP_WININET_FN(InternetReadFile); }
+HttpQueryInfoAFn fn_http_query_info() { XP_WININET_FN(HttpQueryInfoA); }
+InternetCloseHandleFn fn_internet_close_handle() { XP_WININET_FN(InternetCloseHandle); }
+
+#undef XP_WININET_FN
+
+class WinInetClient final : public HttpClient {
+public:
+    HttpHandle open(const char* agent, uint32_t access_type, const char* proxy, const char* proxy_bypass,
+                    uint32_t flags) override {
+        return fn_internet_open()(agent, access_type, proxy, proxy_bypass, flags);
+    }
+
+    HttpHandle connect(HttpHandle internet, const char* server, uint16_t port, const char* user,
+                       const char* password, uint32_t service, uint32_t flags, uintptr_t context) override {
+        return fn_internet_connect()(internet, server, port, user, password, service, flags, context);
+    }
+
+    HttpHandle open_request(HttpHandle connection, const char* verb, const char* object_name, const char* version,
+                            const char* referrer, const char** accept_types, uint32_t flags,
+                            uintptr_t context) override {
+        return fn_http_open_request()(connection, verb, object_name, version, referrer, accept_types, flags,
+                                      context);
+    }
+
+    bool set_option(HttpHandle handle, uint32_t option, const void* buffer, uint32_t length) override {
+        // WinINet takes the option buffer as non-const but only reads it for a set.
+        return fn_internet_set_option()(handle, option, const_cast<void*>(buffer), length) != FALSE;
+    }
+
+    bool send_request(HttpHandle request, const char* headers, uint32_t headers_length, const void* body,
+                      uint32_t body_length) override {
+        // The optional body is declared LPVOID but is only read.
+        return fn_http_send_request()(request, headers, headers_length, const_cast<void*>(body), body_length) !=
+               FALSE;
+    }
+
+    bool read(HttpHandle request, void* buffer, uint32_t to_read, uint32_t* bytes_read) override {
+        DWORD got = 0;
+        BOOL ok = fn_internet_read_file()(request, buffer, to_read, &got);
+        // A failed read reports no bytes, so the caller's loop ends as at the end of the data.
+        if (bytes_read) *bytes_read = ok ? got : 0;
+        return ok != FALSE;
+    }
+
+    bool query_info(HttpHandle request, uint32_t info_level, void* buffer, uint32_t* buffer_length,
+                    uint32_t* index) override {
+        // DWORD is unsigned long, a different type from uint32_t under MinGW although the same size.
+        DWORD length = buffer_length ? *buffer_length : 0;
+        DWORD at = index ? *index : 0;
+        BOOL ok = fn_http_query_info()(request, info_level, buffer, buffer_length ? &length : nullptr,
+                                       index ? &at : nullptr);
+        if (buffer_length) *buffer_length = length;
+        if (index) *index = at;
+        return ok != FALSE;
+    }
+
+    bool close(HttpHandle handle) override { return fn_internet_close_handle()(handle) != FALSE; }
+};
+
+}  // namespace
+
+HttpClient& http_client() {
+    static WinInetClient client;
+    return client;
+}
