@@ -1,1 +1,409 @@
-// placeholder: being written
+// The code page seam on Linux. UTF-8 is decoded and encoded by our own code; code page 936 goes through two
+// tables that iconv fills once, at first use. The behaviour follows the Windows converters with flags 0:
+//
+// - Code page 0 is 936, the ANSI code page of this program on every platform.
+// - Malformed UTF-8 becomes U+FFFD, one for each maximal subpart: the longest prefix of a well-formed
+//   sequence, or a single byte that can begin none (so E4 B8 41 gives FFFD 0041, C0 AF gives FFFD FFFD).
+//   Overlong forms, encoded surrogates and values beyond U+10FFFF are malformed.
+// - In 936 input, a byte 0x81-0xFE followed by a byte 0x40-0x7E or 0x80-0xFE is one two-byte character;
+//   any other byte is one character. A character 936 does not define becomes U+003F.
+// - In 936 output, every UTF-16 unit that 936 lacks becomes the default character (0x3F unless the caller
+//   gives one). 936 has no character beyond the BMP, so a surrogate pair becomes two of them and a lone
+//   surrogate one.
+// - In UTF-8 output, a surrogate pair becomes its four-byte sequence and a lone surrogate EF BF BD (U+FFFD).
+//
+// Anything else the Windows converters accept (other code pages, other flags) fails with 0 here.
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "text/codepage_platform.h"
+
+namespace {
+
+constexpr uint32_t kAnsi = 0;
+constexpr uint32_t kUtf8 = 65001;
+constexpr uint32_t kGbk = 936;
+
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kGbkDefaultUnit = u'?';
+constexpr size_t kNoFit = std::numeric_limits<size_t>::max();
+
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+// Four UTF-16LE units are ASCII when every unit is below 0x80.
+constexpr uint64_t kUnitsAboveAscii = 0xFF80FF80FF80FF80ull;
+
+[[noreturn]] void cp_fatal(const char* what) {
+    std::fprintf(stderr, "xunpan: %s\n", what);
+    std::abort();
+}
+
+uint64_t load64(const void* p) {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+class IconvHolder {
+public:
+    IconvHolder(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) cp_fatal("iconv cannot convert between UTF-16LE and CP936");
+    }
+    ~IconvHolder() { iconv_close(cd_); }
+    IconvHolder(const IconvHolder&) = delete;
+    IconvHolder& operator=(const IconvHolder&) = delete;
+
+    // Converts `in` completely and returns the number of bytes written to `out`, or kNoFit when iconv
+    // rejects or cannot finish the input. The state is reset either way, so one failure does not leak
+    // into the next call.
+    size_t convert(const void* in, size_t in_len, void* out, size_t out_cap) {
+        char* src = static_cast<char*>(const_cast<void*>(in));  // iconv's prototype is not const-correct
+        char* dst = static_cast<char*>(out);
+        size_t src_left = in_len;
+        size_t dst_left = out_cap;
+        const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (r == static_cast<size_t>(-1) || src_left != 0) return kNoFit;
+        return out_cap - dst_left;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+bool gbk_lead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool gbk_trail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+struct GbkTables {
+    // UTF-16 unit -> its 936 bytes: 0 when 936 lacks it, below 0x100 one byte, else lead << 8 | trail.
+    uint16_t to_gbk[0x10000];
+    // A single byte 0x80-0xFF at its own value, a two-byte character at lead << 8 | trail -> its unit;
+    // 0 when 936 does not define it.
+    char16_t from_gbk[0x10000];
+};
+
+std::unique_ptr<GbkTables> build_gbk_tables() {
+    auto t = std::make_unique<GbkTables>();
+    std::memset(t.get(), 0, sizeof *t);
+
+    for (char16_t u = 1; u < 0x80; ++u) t->to_gbk[u] = u;
+    IconvHolder encoder("CP936", "UTF-16LE");
+    for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF) continue;
+        const unsigned char in[2] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8)};
+        unsigned char out[8];
+        const size_t n = encoder.convert(in, 2, out, sizeof out);
+        if (n == 1 && out[0] != 0)
+            t->to_gbk[u] = out[0];
+        else if (n == 2 && gbk_lead(out[0]) && gbk_trail(out[1]))
+            t->to_gbk[u] = static_cast<uint16_t>(out[0] << 8 | out[1]);
+    }
+
+    IconvHolder decoder("UTF-16LE", "CP936");
+    auto decode_one = [&decoder](const unsigned char* in, size_t len) -> char16_t {
+        unsigned char out[8];
+        if (decoder.convert(in, len, out, sizeof out) != 2) return 0;
+        const auto u = static_cast<char16_t>(out[0] | out[1] << 8);
+        return (u >= 0xD800 && u <= 0xDFFF) ? 0 : u;
+    };
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        const unsigned char in[1] = {static_cast<unsigned char>(b)};
+        t->from_gbk[b] = decode_one(in, 1);
+    }
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+            t->from_gbk[lead << 8 | trail] = decode_one(in, 2);
+        }
+    }
+    return t;
+}
+
+const GbkTables& gbk_tables() {
+    static const std::unique_ptr<GbkTables> tables = build_gbk_tables();
+    return *tables;
+}
+
+// Each converter below counts when kWrite is false (dst and cap unused) and converts when it is true. It
+// returns the number of units or bytes produced, or kNoFit when they do not fit into cap; what fits is
+// written first. Count and conversion share one walk, so a count always matches its conversion.
+
+template <bool kWrite>
+size_t utf8_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t cap) {
+    size_t i = 0;
+    size_t o = 0;
+    auto put = [&](char16_t u) {
+        if constexpr (kWrite) {
+            if (o >= cap) return false;
+            dst[o] = u;
+        }
+        ++o;
+        return true;
+    };
+    auto cont = [&](size_t k, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+        return k < len && s[k] >= lo && s[k] <= hi;
+    };
+    while (i < len) {
+        // Pages are mostly ASCII: take eight bytes at a time while they are.
+        while (i + 8 <= len && (load64(s + i) & kHighBits) == 0) {
+            if constexpr (kWrite) {
+                if (o + 8 > cap) break;
+                for (int k = 0; k < 8; ++k) dst[o + k] = s[i + k];
+            }
+            i += 8;
+            o += 8;
+        }
+        if (i >= len) break;
+        const unsigned char b = s[i];
+        char16_t u = kReplacement;
+        size_t used = 1;
+        if (b < 0x80) {
+            u = b;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (cont(i + 1)) {
+                u = static_cast<char16_t>((b & 0x1F) << 6 | (s[i + 1] & 0x3F));
+                used = 2;
+            }
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+            const unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+            if (cont(i + 1, lo, hi)) {
+                used = 2;
+                if (cont(i + 2)) {
+                    u = static_cast<char16_t>((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
+                    used = 3;
+                }
+            }
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+            const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+            if (cont(i + 1, lo, hi)) {
+                used = 2;
+                if (cont(i + 2)) {
+                    used = 3;
+                    if (cont(i + 3)) {
+                        const uint32_t c = (b & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 |
+                                           (s[i + 3] & 0x3Fu);
+                        if (!put(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)))) return kNoFit;
+                        u = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                        used = 4;
+                    }
+                }
+            }
+        }
+        if (!put(u)) return kNoFit;
+        i += used;
+    }
+    return o;
+}
+
+template <bool kWrite>
+size_t gbk_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t cap) {
+    const char16_t* from = kWrite ? gbk_tables().from_gbk : nullptr;
+    size_t i = 0;
+    size_t o = 0;
+    while (i < len) {
+        while (i + 8 <= len && (load64(s + i) & kHighBits) == 0) {
+            if constexpr (kWrite) {
+                if (o + 8 > cap) break;
+                for (int k = 0; k < 8; ++k) dst[o + k] = s[i + k];
+            }
+            i += 8;
+            o += 8;
+        }
+        if (i >= len) break;
+        const unsigned char b = s[i];
+        size_t used = 1;
+        unsigned key = b;
+        if (b >= 0x80 && i + 1 < len && gbk_lead(b) && gbk_trail(s[i + 1])) {
+            key = b << 8 | s[i + 1];
+            used = 2;
+        }
+        if constexpr (kWrite) {
+            if (o >= cap) return kNoFit;
+            const char16_t u = b < 0x80 ? char16_t{b} : from[key];
+            dst[o] = u != 0 || b == 0 ? u : kGbkDefaultUnit;
+        }
+        ++o;
+        i += used;
+    }
+    return o;
+}
+
+template <bool kWrite>
+size_t units_to_utf8(const char16_t* s, size_t len, unsigned char* dst, size_t cap) {
+    size_t i = 0;
+    size_t o = 0;
+    while (i < len) {
+        while (i + 4 <= len && (load64(s + i) & kUnitsAboveAscii) == 0) {
+            if constexpr (kWrite) {
+                if (o + 4 > cap) break;
+                for (int k = 0; k < 4; ++k) dst[o + k] = static_cast<unsigned char>(s[i + k]);
+            }
+            i += 4;
+            o += 4;
+        }
+        if (i >= len) break;
+        uint32_t c = s[i];
+        size_t used = 1;
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c <= 0xDBFF && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+                used = 2;
+            } else {
+                c = kReplacement;
+            }
+        }
+        unsigned char bytes[4];
+        size_t n;
+        if (c < 0x80) {
+            bytes[0] = static_cast<unsigned char>(c);
+            n = 1;
+        } else if (c < 0x800) {
+            bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
+            bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            n = 2;
+        } else if (c < 0x10000) {
+            bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
+            bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+            bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            n = 3;
+        } else {
+            bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
+            bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
+            bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+            bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            n = 4;
+        }
+        if constexpr (kWrite) {
+            if (n > cap - o) {
+                std::memcpy(dst + o, bytes, cap - o);
+                return kNoFit;
+            }
+            std::memcpy(dst + o, bytes, n);
+        }
+        o += n;
+        i += used;
+    }
+    return o;
+}
+
+// The default character of a 936 conversion: the caller's (one byte, or a two-byte character) or 0x3F.
+struct GbkDefault {
+    unsigned char bytes[2] = {'?', 0};
+    size_t size = 1;
+};
+
+template <bool kWrite>
+size_t units_to_gbk(const char16_t* s, size_t len, unsigned char* dst, size_t cap, const GbkDefault& dflt,
+                    bool* used_default) {
+    const uint16_t* to = gbk_tables().to_gbk;
+    size_t i = 0;
+    size_t o = 0;
+    while (i < len) {
+        while (i + 4 <= len && (load64(s + i) & kUnitsAboveAscii) == 0) {
+            if constexpr (kWrite) {
+                if (o + 4 > cap) break;
+                for (int k = 0; k < 4; ++k) dst[o + k] = static_cast<unsigned char>(s[i + k]);
+            }
+            i += 4;
+            o += 4;
+        }
+        if (i >= len) break;
+        const char16_t u = s[i++];
+        const uint16_t g = u < 0x80 ? u : to[u];
+        unsigned char bytes[2];
+        size_t n;
+        if (g == 0 && u != 0) {
+            *used_default = true;
+            std::memcpy(bytes, dflt.bytes, sizeof bytes);
+            n = dflt.size;
+        } else if (g < 0x100) {
+            bytes[0] = static_cast<unsigned char>(g);
+            n = 1;
+        } else {
+            bytes[0] = static_cast<unsigned char>(g >> 8);
+            bytes[1] = static_cast<unsigned char>(g);
+            n = 2;
+        }
+        if constexpr (kWrite) {
+            if (n > cap - o) {
+                std::memcpy(dst + o, bytes, cap - o);
+                return kNoFit;
+            }
+            std::memcpy(dst + o, bytes, n);
+        }
+        o += n;
+    }
+    return o;
+}
+
+size_t units_length(const char16_t* s) {
+    size_t n = 0;
+    while (s[n] != 0) ++n;
+    return n;
+}
+
+// The number of units or bytes as the platform returns it: 0 for a failure or a count beyond 32 bits.
+int32_t cp_result(size_t n) {
+    return n == kNoFit || n > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? 0 : static_cast<int32_t>(n);
+}
+
+}  // namespace
+
+int32_t cp_multibyte_to_wide(uint32_t code_page, uint32_t flags, const char* src, int32_t src_len, char16_t* dst,
+                             int32_t dst_len) {
+    if (code_page == kAnsi) code_page = kGbk;
+    if ((code_page != kGbk && code_page != kUtf8) || flags != 0 || src == nullptr || src_len == 0 ||
+        src_len < -1 || dst_len < 0 || (dst_len > 0 && dst == nullptr))
+        return 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const size_t len = src_len == -1 ? std::strlen(src) + 1 : static_cast<size_t>(src_len);
+    const auto cap = static_cast<size_t>(dst_len);
+    size_t n;
+    if (code_page == kUtf8)
+        n = dst_len == 0 ? utf8_to_units<false>(s, len, nullptr, 0) : utf8_to_units<true>(s, len, dst, cap);
+    else
+        n = dst_len == 0 ? gbk_to_units<false>(s, len, nullptr, 0) : gbk_to_units<true>(s, len, dst, cap);
+    return cp_result(n);
+}
+
+int32_t cp_wide_to_multibyte(uint32_t code_page, uint32_t flags, const char16_t* src, int32_t src_len, char* dst,
+                             int32_t dst_len, const char* default_char, int32_t* used_default) {
+    if (code_page == kAnsi) code_page = kGbk;
+    if ((code_page != kGbk && code_page != kUtf8) || flags != 0 || src == nullptr || src_len == 0 ||
+        src_len < -1 || dst_len < 0 || (dst_len > 0 && dst == nullptr))
+        return 0;
+    // As on Windows, UTF-8 output has no default character to report.
+    if (code_page == kUtf8 && (default_char != nullptr || used_default != nullptr)) return 0;
+    const size_t len = src_len == -1 ? units_length(src) + 1 : static_cast<size_t>(src_len);
+    auto* d = reinterpret_cast<unsigned char*>(dst);
+    const auto cap = static_cast<size_t>(dst_len);
+    size_t n;
+    if (code_page == kUtf8) {
+        n = dst_len == 0 ? units_to_utf8<false>(src, len, nullptr, 0) : units_to_utf8<true>(src, len, d, cap);
+    } else {
+        GbkDefault dflt;
+        if (default_char != nullptr && default_char[0] != 0) {
+            const auto b0 = static_cast<unsigned char>(default_char[0]);
+            const auto b1 = static_cast<unsigned char>(default_char[1]);
+            dflt.bytes[0] = b0;
+            if (gbk_lead(b0) && gbk_trail(b1)) {
+                dflt.bytes[1] = b1;
+                dflt.size = 2;
+            }
+        }
+        bool used = false;
+        n = dst_len == 0 ? units_to_gbk<false>(src, len, nullptr, 0, dflt, &used)
+                         : units_to_gbk<true>(src, len, d, cap, dflt, &used);
+        if (used_default != nullptr) *used_default = used ? 1 : 0;
+    }
+    return cp_result(n);
+}
