@@ -164,7 +164,7 @@ constexpr int32_t client_height(const WindowDescription& w) {
 }
 
 // The maker's home page: the caption of "透明标签2" and the address the QR picture encodes.
-inline constexpr char kHomePageAddress[] = "https://xunpan.example.com/";
+inline constexpr char kHomePageAddress[] = "https://xunpan.example/";
 
 // The main window's description.
 const WindowDescription& main_window_description();
