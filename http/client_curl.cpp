@@ -437,7 +437,8 @@ bool start_transfer(RequestHandle& r, std::string_view header_block) {
                      r.version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     if (r.connection.internet.has_agent) {
-        r.agent = r.connection.internet.agent;
+        // An agent taken from a header block may run on over several lines; only its first line is sent.
+        r.agent = r.connection.internet.agent.substr(0, r.connection.internet.agent.find_first_of("\r\n"));
         curl_easy_setopt(e, CURLOPT_USERAGENT, r.agent.c_str());
     }
 

@@ -27,9 +27,9 @@ struct WebFetchOptions {
     bool no_redirect = false;
     ByteSet* post_bytes = nullptr;               // body as bytes; filled from post_text when empty
     const Text* proxy_server = nullptr;          // empty: direct connection
-    std::optional<bool> merge_sent_cookies;      // left out: true
-    std::optional<bool> default_headers;         // left out: true
-    std::optional<bool> normalize_names;         // left out: true
+    std::optional<bool> merge_sent_cookies = std::nullopt;  // left out: true
+    std::optional<bool> default_headers = std::nullopt;     // left out: true
+    std::optional<bool> normalize_names = std::nullopt;     // left out: true
 };
 
 // The response body, or an empty ByteSet; uses the process's HTTP client.
