@@ -4,12 +4,23 @@
 // process, not imported: a program that never makes a request never loads the library, and a system
 // where the library or one of its functions is missing ends the program with a message that names it,
 // instead of refusing to start with the loader's cryptic one.
+//
+// Tests may map a host and port to a local server (http/client_testing.h). WinINet has no such option, so
+// a mapped connection is made to the local server and the request carries a Host line that names the
+// original host; the TLS handshake then names the local server. Redirects that WinINet follows to another
+// host are not mapped. With nothing mapped, and the usual time limits, every call is passed through as
+// the caller made it.
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "http/client.h"
+#include "http/client_backend.h"
 
 namespace {
 
@@ -78,23 +89,62 @@ InternetCloseHandleFn fn_internet_close_handle() { XP_WININET_FN(InternetCloseHa
 
 #undef XP_WININET_FN
 
+std::string ascii_lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+    return s;
+}
+
+// Sets the time limits a test shortened; with the usual limits WinINet keeps its own defaults.
+void apply_test_timeouts(HINTERNET internet) {
+    const HttpTimeouts t = http_timeouts();
+    if (!internet || (t.connect_seconds == kDefaultHttpTimeouts.connect_seconds &&
+                      t.stall_seconds == kDefaultHttpTimeouts.stall_seconds)) {
+        return;
+    }
+    DWORD connect_ms = static_cast<DWORD>(t.connect_seconds) * 1000;
+    DWORD stall_ms = static_cast<DWORD>(t.stall_seconds) * 1000;
+    fn_internet_set_option()(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_ms, sizeof connect_ms);
+    fn_internet_set_option()(internet, INTERNET_OPTION_SEND_TIMEOUT, &stall_ms, sizeof stall_ms);
+    fn_internet_set_option()(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall_ms, sizeof stall_ms);
+}
+
 class WinInetClient final : public HttpClient {
 public:
     HttpHandle open(const char* agent, uint32_t access_type, const char* proxy, const char* proxy_bypass,
                     uint32_t flags) override {
-        return fn_internet_open()(agent, access_type, proxy, proxy_bypass, flags);
+        HINTERNET internet = fn_internet_open()(agent, access_type, proxy, proxy_bypass, flags);
+        apply_test_timeouts(internet);
+        return internet;
     }
 
     HttpHandle connect(HttpHandle internet, const char* server, uint16_t port, const char* user,
                        const char* password, uint32_t service, uint32_t flags, uintptr_t context) override {
+        const std::vector<HttpConnectTarget> targets = http_connect_targets();
+        if (!targets.empty() && server) {
+            // WinINet's port 0 means the scheme's default; a mapping names 80 or 443 for it.
+            const std::string host = ascii_lower(server);
+            for (const HttpConnectTarget& t : targets) {
+                if (t.host != host || (t.port != port && !(port == 0 && (t.port == 80 || t.port == 443)))) continue;
+                HINTERNET c = fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service,
+                                                    flags, context);
+                if (c) remember(connections_, c, port == 0 ? std::string(server)
+                                                           : std::string(server) + ":" + std::to_string(port));
+                return c;
+            }
+        }
         return fn_internet_connect()(internet, server, port, user, password, service, flags, context);
     }
 
     HttpHandle open_request(HttpHandle connection, const char* verb, const char* object_name, const char* version,
                             const char* referrer, const char** accept_types, uint32_t flags,
                             uintptr_t context) override {
-        return fn_http_open_request()(connection, verb, object_name, version, referrer, accept_types, flags,
-                                      context);
+        HINTERNET r = fn_http_open_request()(connection, verb, object_name, version, referrer, accept_types, flags,
+                                             context);
+        if (r) {
+            std::string host = recalled(connections_, connection);
+            if (!host.empty()) remember(requests_, r, host);
+        }
+        return r;
     }
 
     bool set_option(HttpHandle handle, uint32_t option, const void* buffer, uint32_t length) override {
@@ -105,7 +155,13 @@ public:
     bool send_request(HttpHandle request, const char* headers, uint32_t headers_length, const void* body,
                       uint32_t body_length) override {
         // The optional body is declared LPVOID but is only read.
-        return fn_http_send_request()(request, headers, headers_length, const_cast<void*>(body), body_length) !=
+        void* b = const_cast<void*>(body);
+        const std::string host = recalled(requests_, request);
+        if (host.empty()) return fn_http_send_request()(request, headers, headers_length, b, body_length) != FALSE;
+        // A mapped connection: WinINet's own Host line would name the local server; ours replaces it.
+        std::string block = "Host: " + host;
+        if (headers && headers_length > 0) block += "\r\n" + std::string(headers, headers_length);
+        return fn_http_send_request()(request, block.c_str(), static_cast<DWORD>(block.size()), b, body_length) !=
                FALSE;
     }
 
@@ -129,7 +185,33 @@ public:
         return ok != FALSE;
     }
 
-    bool close(HttpHandle handle) override { return fn_internet_close_handle()(handle) != FALSE; }
+    bool close(HttpHandle handle) override {
+        forget(handle);
+        return fn_internet_close_handle()(handle) != FALSE;
+    }
+
+private:
+    using HostMap = std::map<HttpHandle, std::string>;
+
+    void remember(HostMap& map, HttpHandle h, std::string host) {
+        std::lock_guard lock(mutex_);
+        map[h] = std::move(host);
+    }
+    std::string recalled(const HostMap& map, HttpHandle h) {
+        std::lock_guard lock(mutex_);
+        auto it = map.find(h);
+        return it == map.end() ? std::string() : it->second;
+    }
+    void forget(HttpHandle h) {
+        std::lock_guard lock(mutex_);
+        connections_.erase(h);
+        requests_.erase(h);
+    }
+
+    // Only mapped connections and their requests are kept here, so the maps stay empty outside tests.
+    std::mutex mutex_;
+    HostMap connections_;
+    HostMap requests_;
 };
 
 }  // namespace
