@@ -90,6 +90,7 @@ public:
     // or the next character after a match).
     size_t next(size_t from) {
         if (k_ == 0 || from > end_ || end_ - from < k_) return kNone;
+        if (origin_ == kNone) origin_ = from;
         boundary_ = from;
         return kmp_ ? next_kmp(from) : next_fast(from);
     }
@@ -130,18 +131,15 @@ private:
             if (hit == kNone) break;
             const size_t c = hit - anchor_;
             const bool found = matches_at(c, work_) && lands_on(s_, boundary_, c);
-            if (work_ > 2 * (progress_ + c - from) + 8 * k_ + 4096) {
+            // Checks may cost twice the distance covered, plus a start-up allowance, before giving up.
+            if (work_ > 2 * (c - origin_) + 8 * k_ + 4096) {
                 kmp_ = true;
                 build_kmp();
             }
-            if (found) {
-                progress_ += c - from;
-                return c;
-            }
+            if (found) return c;
             if (kmp_) return next_kmp(c + 1);
             x = hit + 1;
         }
-        progress_ += end_ - from;
         return kNone;
     }
 
@@ -189,7 +187,8 @@ private:
     Byte lo_byte_ = 0, hi_byte_ = 0;
     Stream lo_, hi_;
     size_t boundary_ = 0;
-    size_t work_ = 0, progress_ = 0;
+    size_t origin_ = kNone;  // where the first search began
+    size_t work_ = 0;
     bool kmp_ = false;
     std::vector<size_t> fail_;
     size_t t_ = 0, q_ = 0;
