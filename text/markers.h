@@ -26,7 +26,7 @@ Text left_of(const Text& subject, const Text& marker, int32_t start_pos = 0, boo
 // Up to five find/replacement pairs applied one after another. max_count limits each pair and counts
 // only when provided; start_pos 0 means 1.
 struct ReplacePairsOptions {
-    std::optional<int32_t> max_count;
+    std::optional<int32_t> max_count = std::nullopt;
     int32_t start_pos = 0;
     bool case_sensitive = false;
 };
