@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -232,6 +233,9 @@ struct RequestHandle : HandleBase {
     std::string pending;        // body bytes curl has delivered and the caller has not read yet
     size_t pending_offset = 0;
     std::string raw_headers;    // the status line and header lines of the latest response, CR LF separated
+    std::chrono::steady_clock::time_point last_activity;
+    std::chrono::seconds stall_limit{30};
+    curl_off_t last_down = 0, last_up = 0;
     bool headers_final = false;
     bool got_response = false;
     bool done = false;
@@ -269,6 +273,7 @@ private:
 
 size_t on_body(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<RequestHandle*>(user);
+    r->last_activity = std::chrono::steady_clock::now();
     size_t n = size * count;
     if (r->pending_offset == r->pending.size()) {
         r->pending.clear();
@@ -282,6 +287,7 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
 // redirects included); a status line starts a new block, so what remains is the final response's.
 size_t on_header(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<RequestHandle*>(user);
+    r->last_activity = std::chrono::steady_clock::now();
     size_t n = size * count;
     std::string_view line(data, n);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -300,6 +306,20 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
         r->headers_final = !interim && !followed;
     }
     return n;
+}
+
+// Ends the transfer after a stretch without a byte in either direction. curl's own low-speed check
+// averages over a window and would let a stalled body linger several seconds past the limit.
+int on_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+    auto* r = static_cast<RequestHandle*>(user);
+    auto now = std::chrono::steady_clock::now();
+    if (down != r->last_down || up != r->last_up) {
+        r->last_down = down;
+        r->last_up = up;
+        r->last_activity = now;
+        return 0;
+    }
+    return now - r->last_activity > r->stall_limit ? 1 : 0;
 }
 
 // Lets curl do what it can without waiting; false once the transfer has ended.
@@ -452,8 +472,12 @@ bool start_transfer(RequestHandle& r, std::string_view header_block) {
 
     // A connection not made in time, or a stretch without a single byte, ends the request.
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connect_seconds));
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall_seconds));
+    r.stall_limit = std::chrono::seconds(limits.stall_seconds);
+    r.last_activity = std::chrono::steady_clock::now();
+    r.last_down = r.last_up = 0;
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &on_progress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &r);
 
     set_certificate_checks(r);
     set_proxy(r, secure);

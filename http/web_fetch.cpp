@@ -48,6 +48,24 @@ Text cookies_from_headers(const Text& raw_headers) {
     return txt_head(Text(std::move(cookies)), keep);
 }
 
+// The URL as it may stand in the Referer line: a CR or LF in it would end that line and start a header of
+// the URL's choosing, so both are percent-encoded there. URLs come from pages, not only from the user.
+Text referer_of(const Text& request_url) {
+    if (request_url.view().find_first_of("\r\n") == std::string_view::npos) return request_url;
+    // Byte by byte: a line break right after a lead byte must not hide inside a two-byte character.
+    std::string out;
+    for (char c : request_url.view()) {
+        if (c == '\r') {
+            out += "%0D";
+        } else if (c == '\n') {
+            out += "%0A";
+        } else {
+            out += c;
+        }
+    }
+    return Text(std::move(out));
+}
+
 }  // namespace
 
 ByteSet web_fetch(HttpClient& client, const Text& request_url, const WebFetchOptions& options) {
@@ -103,7 +121,7 @@ ByteSet web_fetch(HttpClient& client, const Text& request_url, const WebFetchOpt
     const uint32_t security_flags = kSecurityFlagsIgnoreAll;
     client.set_option(request, kOptionSecurityFlags, &security_flags, sizeof security_flags);
 
-    if (default_headers) headers = add_default_headers(headers, request_url, method_index);
+    if (default_headers) headers = add_default_headers(headers, referer_of(request_url), method_index);
     headers = add_cookie_header(headers, options.send_cookies ? *options.send_cookies : Text());
 
     const auto headers_length = static_cast<uint32_t>(txt_len(headers));

@@ -195,6 +195,15 @@ TEST(WebFetchTest, HeaderBlockAndAgent) {
     }
 }
 
+TEST(WebFetchTest, LineBreaksOfTheUrlCannotStartHeaderLinesInTheReferer) {
+    RecordingHttpClient client;
+    web_fetch(client, Text("http://a.b/x\r\nX-Forged: 1\xD6\r\n"));
+    EXPECT_EQ(client.calls_of("send_request")[0].text(0),
+              "Accept: */*\r\nReferer: http://a.b/x%0D%0AX-Forged: 1\xD6%0D%0A\r\nAccept-Language: zh-cn");
+    // The object name goes to the client as it is; the client encodes it on the wire.
+    EXPECT_EQ(client.calls_of("open_request")[0].text(1), "/x\r\nX-Forged: 1\xD6\r\n");
+}
+
 TEST(WebFetchTest, ProxyForms) {
     struct Row {
         const char* name;
