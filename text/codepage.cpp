@@ -8,6 +8,7 @@
 // into a buffer of that size; if that fails too, the result is empty. A result is never cut short and
 // never unterminated.
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -24,16 +25,20 @@ constexpr int32_t kMaxLen = std::numeric_limits<int32_t>::max();
 
 char16_t* as_units(std::string& bytes) { return reinterpret_cast<char16_t*>(bytes.data()); }
 
-// Whether the whole units of `units` contain a zero unit, so a zero-terminated read stays inside them.
-// Our own ByteSets end with one, which makes the usual case a single comparison.
-bool has_terminator(const ByteSet& units) {
-    const size_t whole = static_cast<size_t>(units.size()) / 2;
-    const unsigned char* p = units.data();
-    if (whole == 0) return false;
-    if (p[2 * whole - 2] == 0 && p[2 * whole - 1] == 0) return true;
-    for (size_t i = 0; i + 1 < whole; ++i)
-        if (p[2 * i] == 0 && p[2 * i + 1] == 0) return true;
-    return false;
+// The index of the first zero unit among the `whole` units at p, or `whole` when there is none. Reads a
+// word of four units at a time, never past the ByteSet.
+size_t first_zero_unit(const unsigned char* p, size_t whole) {
+    size_t i = 0;
+    for (; i + 4 <= whole; i += 4) {
+        uint64_t w;
+        std::memcpy(&w, p + 2 * i, sizeof w);
+        // Marks the lowest zero unit exactly; a borrow can mark only units above it.
+        const uint64_t zero = (w - 0x0001000100010001ull) & ~w & 0x8000800080008000ull;
+        if (zero != 0) return i + static_cast<size_t>(std::countr_zero(zero)) / 16;
+    }
+    for (; i < whole; ++i)
+        if (p[2 * i] == 0 && p[2 * i + 1] == 0) return i;
+    return whole;
 }
 
 }  // namespace
@@ -61,26 +66,36 @@ ByteSet multibyte_to_utf16(const Text& text, std::optional<int32_t> code_page) {
 Text utf16_to_multibyte(const ByteSet& units, std::optional<int32_t> code_page) {
     const auto cp = static_cast<uint32_t>(code_page.value_or(kCodePageAnsi));
     if (units.empty()) return {};
-    // The seam reads up to a zero unit; units that carry none are read from a terminated copy instead.
+    // The units are read up to and including their first zero unit, as a length of -1 would read them.
+    // The length is found here, where the ByteSet's end is known, so a ByteSet without a zero unit is read
+    // from a terminated copy instead of past its end.
+    const size_t whole = static_cast<size_t>(units.size()) / 2;
+    const size_t zero = first_zero_unit(units.data(), whole);
     std::u16string terminated;
     const char16_t* src = reinterpret_cast<const char16_t*>(units.data());
-    if (!has_terminator(units)) {
-        terminated.resize(static_cast<size_t>(units.size()) / 2);
-        std::memcpy(terminated.data(), units.data(), terminated.size() * 2);
+    if (zero == whole) {
+        terminated.resize(whole);
+        std::memcpy(terminated.data(), units.data(), whole * 2);
         src = terminated.c_str();
     }
-    int32_t m = cp_wide_to_multibyte(kCodePageAnsi, 0, src, -1, nullptr, 0, nullptr, nullptr);
+    const auto src_len = static_cast<int32_t>(zero + 1);
+
+    int32_t m = cp_wide_to_multibyte(kCodePageAnsi, 0, src, src_len, nullptr, 0, nullptr, nullptr);
     if (m <= 0) return {};
-    const size_t size = static_cast<size_t>(m) * 2;
+    // Twice the count holds any conversion into 936 or a single-byte code page. Into the counting code page
+    // itself the count is exact, and the buffer is that size: a page-sized buffer half unused costs
+    // more than the conversion.
+    const bool exact = cp == kCodePageAnsi || cp == kCodePageGbk;
+    const size_t size = exact ? static_cast<size_t>(m) : static_cast<size_t>(m) * 2;
     std::string buffer(size, ' ');
     const auto cap = static_cast<int32_t>(size > static_cast<size_t>(kMaxLen) ? kMaxLen : size);
-    if (cp_wide_to_multibyte(cp, 0, src, -1, buffer.data(), cap, nullptr, nullptr) == 0) {
-        m = cp_wide_to_multibyte(cp, 0, src, -1, nullptr, 0, nullptr, nullptr);
+    if (cp_wide_to_multibyte(cp, 0, src, src_len, buffer.data(), cap, nullptr, nullptr) == 0) {
+        m = cp_wide_to_multibyte(cp, 0, src, src_len, nullptr, 0, nullptr, nullptr);
         if (m <= 0) return {};
         buffer.assign(static_cast<size_t>(m), ' ');
-        if (cp_wide_to_multibyte(cp, 0, src, -1, buffer.data(), m, nullptr, nullptr) == 0) return {};
+        if (cp_wide_to_multibyte(cp, 0, src, src_len, buffer.data(), m, nullptr, nullptr) == 0) return {};
     }
-    const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-    buffer.resize(zero ? static_cast<size_t>(static_cast<const char*>(zero) - buffer.data()) : buffer.size());
+    const void* end = std::memchr(buffer.data(), 0, buffer.size());
+    buffer.resize(end ? static_cast<size_t>(static_cast<const char*>(end) - buffer.data()) : buffer.size());
     return buffer.empty() ? Text::present_empty() : Text::result(std::move(buffer));
 }

@@ -15,7 +15,7 @@
 // Anything else the Windows converters accept (other code pages, other flags) fails with 0 here.
 #include <iconv.h>
 
-#include <cerrno>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +27,9 @@
 
 namespace {
 
+// Units and bytes are read a word at a time, lowest address in the lowest bits.
+static_assert(std::endian::native == std::endian::little);
+
 constexpr uint32_t kAnsi = 0;
 constexpr uint32_t kUtf8 = 65001;
 constexpr uint32_t kGbk = 936;
@@ -36,7 +39,7 @@ constexpr char16_t kGbkDefaultUnit = u'?';
 constexpr size_t kNoFit = std::numeric_limits<size_t>::max();
 
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
-// Four UTF-16LE units are ASCII when every unit is below 0x80.
+// Four UTF-16LE units in a word are ASCII when every unit is below 0x80.
 constexpr uint64_t kUnitsAboveAscii = 0xFF80FF80FF80FF80ull;
 
 [[noreturn]] void cp_fatal(const char* what) {
@@ -48,6 +51,71 @@ uint64_t load64(const void* p) {
     uint64_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
+}
+
+// Four bytes (the low half of w) as four UTF-16 units, and back.
+uint64_t widen4(uint64_t w) {
+    w &= 0xFFFFFFFFull;
+    w = (w | w << 16) & 0x0000FFFF0000FFFFull;
+    return (w | w << 8) & 0x00FF00FF00FF00FFull;
+}
+uint32_t narrow4(uint64_t w) {
+    w = (w | w >> 8) & 0x0000FFFF0000FFFFull;
+    return static_cast<uint32_t>(w | w >> 16);
+}
+
+// Pages are mostly ASCII. These two walk an ASCII run eight characters at a time and stop at the first
+// other character (or when fewer than eight remain, or in write mode when fewer than eight fit), leaving it
+// to the caller's character-by-character step. They write only units and bytes that belong to the result,
+// so nothing beyond the returned count changes (the UTF-16 ByteSet keeps its zero padding).
+template <bool kWrite>
+void ascii_bytes_to_units(const unsigned char* s, size_t len, size_t& i, char16_t* dst, size_t cap, size_t& o) {
+    while (i + 8 <= len && (!kWrite || o + 8 <= cap)) {
+        const uint64_t w = load64(s + i);
+        const uint64_t high = w & kHighBits;
+        const size_t k = high == 0 ? 8 : static_cast<size_t>(std::countr_zero(high)) / 8;
+        if constexpr (kWrite) {
+            if (k == 8) {
+                const uint64_t lo = widen4(w);
+                const uint64_t hi = widen4(w >> 32);
+                std::memcpy(dst + o, &lo, 8);
+                std::memcpy(dst + o + 4, &hi, 8);
+            } else {
+                for (size_t j = 0; j < k; ++j) dst[o + j] = s[i + j];
+            }
+        }
+        i += k;
+        o += k;
+        if (k < 8) return;
+    }
+}
+
+template <bool kWrite>
+void ascii_units_to_bytes(const char16_t* s, size_t len, size_t& i, unsigned char* dst, size_t cap, size_t& o) {
+    while (i + 8 <= len && (!kWrite || o + 8 <= cap)) {
+        const uint64_t w0 = load64(s + i);
+        const uint64_t w1 = load64(s + i + 4);
+        const uint64_t m0 = w0 & kUnitsAboveAscii;
+        const uint64_t m1 = w1 & kUnitsAboveAscii;
+        size_t k = 8;
+        if (m0 != 0)
+            k = static_cast<size_t>(std::countr_zero(m0)) / 16;
+        else if (m1 != 0)
+            k = 4 + static_cast<size_t>(std::countr_zero(m1)) / 16;
+        if constexpr (kWrite) {
+            if (k == 8) {
+                const uint32_t lo = narrow4(w0);
+                const uint32_t hi = narrow4(w1);
+                std::memcpy(dst + o, &lo, 4);
+                std::memcpy(dst + o + 4, &hi, 4);
+            } else {
+                for (size_t j = 0; j < k; ++j) dst[o + j] = static_cast<unsigned char>(s[i + j]);
+            }
+        }
+        i += k;
+        o += k;
+        if (k < 8) return;
+    }
 }
 
 class IconvHolder {
@@ -133,73 +201,74 @@ const GbkTables& gbk_tables() {
 
 // Each converter below counts when kWrite is false (dst and cap unused) and converts when it is true. It
 // returns the number of units or bytes produced, or kNoFit when they do not fit into cap; what fits is
-// written first. Count and conversion share one walk, so a count always matches its conversion.
+// written first. Count and conversion share one walk, so a count always matches its conversion. The walk
+// alternates between an ASCII run, taken in blocks, and a run of other characters, taken one at a time.
+
+// One UTF-8 character at s[i] (not ASCII): its code point, or U+FFFD for a maximal subpart, and its length.
+struct Decoded {
+    uint32_t c;
+    size_t used;
+};
+
+Decoded decode_utf8(const unsigned char* s, size_t len, size_t i) {
+    auto cont = [&](size_t k, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+        return k < len && s[k] >= lo && s[k] <= hi;
+    };
+    const unsigned char b = s[i];
+    if (b >= 0xE0 && b <= 0xEF) {  // Chinese text is all three-byte sequences: test them first
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+        if (!cont(i + 1, lo, hi)) return {kReplacement, 1};
+        if (!cont(i + 2)) return {kReplacement, 2};
+        return {(b & 0x0Fu) << 12 | (s[i + 1] & 0x3Fu) << 6 | (s[i + 2] & 0x3Fu), 3};
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
+        if (!cont(i + 1)) return {kReplacement, 1};
+        return {(b & 0x1Fu) << 6 | (s[i + 1] & 0x3Fu), 2};
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        if (!cont(i + 1, lo, hi)) return {kReplacement, 1};
+        if (!cont(i + 2)) return {kReplacement, 2};
+        if (!cont(i + 3)) return {kReplacement, 3};
+        return {(b & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 | (s[i + 3] & 0x3Fu), 4};
+    }
+    return {kReplacement, 1};  // a continuation byte, C0, C1 or F5-FF
+}
 
 template <bool kWrite>
 size_t utf8_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t cap) {
     size_t i = 0;
     size_t o = 0;
-    auto put = [&](char16_t u) {
-        if constexpr (kWrite) {
-            if (o >= cap) return false;
-            dst[o] = u;
-        }
-        ++o;
-        return true;
-    };
-    auto cont = [&](size_t k, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
-        return k < len && s[k] >= lo && s[k] <= hi;
-    };
     while (i < len) {
-        // Pages are mostly ASCII: take eight bytes at a time while they are.
-        while (i + 8 <= len && (load64(s + i) & kHighBits) == 0) {
-            if constexpr (kWrite) {
-                if (o + 8 > cap) break;
-                for (int k = 0; k < 8; ++k) dst[o + k] = s[i + k];
-            }
-            i += 8;
-            o += 8;
-        }
+        ascii_bytes_to_units<kWrite>(s, len, i, dst, cap, o);
         if (i >= len) break;
-        const unsigned char b = s[i];
-        char16_t u = kReplacement;
-        size_t used = 1;
-        if (b < 0x80) {
-            u = b;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            if (cont(i + 1)) {
-                u = static_cast<char16_t>((b & 0x1F) << 6 | (s[i + 1] & 0x3F));
-                used = 2;
+        do {
+            if (s[i] < 0x80) {  // the few bytes after the last whole block, or a block that did not fit
+                if (kWrite && o >= cap) return kNoFit;
+                if constexpr (kWrite) dst[o] = s[i];
+                ++o;
+                ++i;
+                continue;
             }
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
-            const unsigned char hi = b == 0xED ? 0x9F : 0xBF;
-            if (cont(i + 1, lo, hi)) {
-                used = 2;
-                if (cont(i + 2)) {
-                    u = static_cast<char16_t>((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
-                    used = 3;
+            const Decoded d = decode_utf8(s, len, i);
+            const size_t n = d.c < 0x10000 ? 1 : 2;
+            if constexpr (kWrite) {
+                if (n > cap - o) {
+                    if (o < cap) dst[o] = static_cast<char16_t>(0xD800 + ((d.c - 0x10000) >> 10));
+                    return kNoFit;
+                }
+                if (n == 1) {
+                    dst[o] = static_cast<char16_t>(d.c);
+                } else {
+                    dst[o] = static_cast<char16_t>(0xD800 + ((d.c - 0x10000) >> 10));
+                    dst[o + 1] = static_cast<char16_t>(0xDC00 + ((d.c - 0x10000) & 0x3FF));
                 }
             }
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
-            const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
-            if (cont(i + 1, lo, hi)) {
-                used = 2;
-                if (cont(i + 2)) {
-                    used = 3;
-                    if (cont(i + 3)) {
-                        const uint32_t c = (b & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 |
-                                           (s[i + 3] & 0x3Fu);
-                        if (!put(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)))) return kNoFit;
-                        u = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-                        used = 4;
-                    }
-                }
-            }
-        }
-        if (!put(u)) return kNoFit;
-        i += used;
+            o += n;
+            i += d.used;
+        } while (i < len && s[i] >= 0x80);
     }
     return o;
 }
@@ -210,31 +279,40 @@ size_t gbk_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t ca
     size_t i = 0;
     size_t o = 0;
     while (i < len) {
-        while (i + 8 <= len && (load64(s + i) & kHighBits) == 0) {
-            if constexpr (kWrite) {
-                if (o + 8 > cap) break;
-                for (int k = 0; k < 8; ++k) dst[o + k] = s[i + k];
-            }
-            i += 8;
-            o += 8;
-        }
+        ascii_bytes_to_units<kWrite>(s, len, i, dst, cap, o);
         if (i >= len) break;
-        const unsigned char b = s[i];
-        size_t used = 1;
-        unsigned key = b;
-        if (b >= 0x80 && i + 1 < len && gbk_lead(b) && gbk_trail(s[i + 1])) {
-            key = b << 8 | s[i + 1];
-            used = 2;
-        }
-        if constexpr (kWrite) {
-            if (o >= cap) return kNoFit;
-            const char16_t u = b < 0x80 ? char16_t{b} : from[key];
-            dst[o] = u != 0 || b == 0 ? u : kGbkDefaultUnit;
-        }
-        ++o;
-        i += used;
+        do {
+            const unsigned char b = s[i];
+            size_t used = 1;
+            unsigned key = b;
+            if (b >= 0x80 && i + 1 < len && gbk_lead(b) && gbk_trail(s[i + 1])) {
+                key = b << 8 | s[i + 1];
+                used = 2;
+            }
+            if constexpr (kWrite) {
+                if (o >= cap) return kNoFit;
+                const char16_t u = b < 0x80 ? char16_t{b} : from[key];
+                dst[o] = u != 0 || b == 0 ? u : kGbkDefaultUnit;
+            }
+            ++o;
+            i += used;
+        } while (i < len && s[i] >= 0x80);
     }
     return o;
+}
+
+// Appends n bytes (1 to 4) to dst at o, or as many as fit and reports that the rest did not.
+template <bool kWrite>
+bool put_bytes(unsigned char* dst, size_t cap, size_t& o, const unsigned char* bytes, size_t n) {
+    if constexpr (kWrite) {
+        if (n > cap - o) {
+            std::memcpy(dst + o, bytes, cap - o);
+            return false;
+        }
+        std::memcpy(dst + o, bytes, n);
+    }
+    o += n;
+    return true;
 }
 
 template <bool kWrite>
@@ -242,55 +320,43 @@ size_t units_to_utf8(const char16_t* s, size_t len, unsigned char* dst, size_t c
     size_t i = 0;
     size_t o = 0;
     while (i < len) {
-        while (i + 4 <= len && (load64(s + i) & kUnitsAboveAscii) == 0) {
-            if constexpr (kWrite) {
-                if (o + 4 > cap) break;
-                for (int k = 0; k < 4; ++k) dst[o + k] = static_cast<unsigned char>(s[i + k]);
-            }
-            i += 4;
-            o += 4;
-        }
+        ascii_units_to_bytes<kWrite>(s, len, i, dst, cap, o);
         if (i >= len) break;
-        uint32_t c = s[i];
-        size_t used = 1;
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            if (c <= 0xDBFF && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-                used = 2;
+        do {
+            uint32_t c = s[i];
+            size_t used = 1;
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                if (c <= 0xDBFF && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+                    used = 2;
+                } else {
+                    c = kReplacement;
+                }
+            }
+            unsigned char bytes[4];
+            size_t n;
+            if (c < 0x80) {
+                bytes[0] = static_cast<unsigned char>(c);
+                n = 1;
+            } else if (c < 0x800) {
+                bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
+                bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                n = 2;
+            } else if (c < 0x10000) {
+                bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
+                bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+                bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                n = 3;
             } else {
-                c = kReplacement;
+                bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
+                bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
+                bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+                bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                n = 4;
             }
-        }
-        unsigned char bytes[4];
-        size_t n;
-        if (c < 0x80) {
-            bytes[0] = static_cast<unsigned char>(c);
-            n = 1;
-        } else if (c < 0x800) {
-            bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
-            bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 2;
-        } else if (c < 0x10000) {
-            bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
-            bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-            bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 3;
-        } else {
-            bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
-            bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
-            bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-            bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            n = 4;
-        }
-        if constexpr (kWrite) {
-            if (n > cap - o) {
-                std::memcpy(dst + o, bytes, cap - o);
-                return kNoFit;
-            }
-            std::memcpy(dst + o, bytes, n);
-        }
-        o += n;
-        i += used;
+            if (!put_bytes<kWrite>(dst, cap, o, bytes, n)) return kNoFit;
+            i += used;
+        } while (i < len && s[i] >= 0x80);
     }
     return o;
 }
@@ -308,39 +374,27 @@ size_t units_to_gbk(const char16_t* s, size_t len, unsigned char* dst, size_t ca
     size_t i = 0;
     size_t o = 0;
     while (i < len) {
-        while (i + 4 <= len && (load64(s + i) & kUnitsAboveAscii) == 0) {
-            if constexpr (kWrite) {
-                if (o + 4 > cap) break;
-                for (int k = 0; k < 4; ++k) dst[o + k] = static_cast<unsigned char>(s[i + k]);
-            }
-            i += 4;
-            o += 4;
-        }
+        ascii_units_to_bytes<kWrite>(s, len, i, dst, cap, o);
         if (i >= len) break;
-        const char16_t u = s[i++];
-        const uint16_t g = u < 0x80 ? u : to[u];
-        unsigned char bytes[2];
-        size_t n;
-        if (g == 0 && u != 0) {
-            *used_default = true;
-            std::memcpy(bytes, dflt.bytes, sizeof bytes);
-            n = dflt.size;
-        } else if (g < 0x100) {
-            bytes[0] = static_cast<unsigned char>(g);
-            n = 1;
-        } else {
-            bytes[0] = static_cast<unsigned char>(g >> 8);
-            bytes[1] = static_cast<unsigned char>(g);
-            n = 2;
-        }
-        if constexpr (kWrite) {
-            if (n > cap - o) {
-                std::memcpy(dst + o, bytes, cap - o);
-                return kNoFit;
+        do {
+            const char16_t u = s[i++];
+            const uint16_t g = u < 0x80 ? u : to[u];
+            unsigned char bytes[2];
+            size_t n;
+            if (g == 0 && u != 0) {
+                *used_default = true;
+                std::memcpy(bytes, dflt.bytes, sizeof bytes);
+                n = dflt.size;
+            } else if (g < 0x100) {
+                bytes[0] = static_cast<unsigned char>(g);
+                n = 1;
+            } else {
+                bytes[0] = static_cast<unsigned char>(g >> 8);
+                bytes[1] = static_cast<unsigned char>(g);
+                n = 2;
             }
-            std::memcpy(dst + o, bytes, n);
-        }
-        o += n;
+            if (!put_bytes<kWrite>(dst, cap, o, bytes, n)) return kNoFit;
+        } while (i < len && s[i] >= 0x80);
     }
     return o;
 }

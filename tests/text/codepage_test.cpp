@@ -132,6 +132,12 @@ TEST(MultibyteToUtf16, ByteSetIsSizedByThe936Count) {
         {"936 lead byte at the end", "a\x81", kCodePageGbk, {u'a', u'?', 0}},
         {"936 lead byte before a byte that cannot follow it", "\x81\x30", kCodePageGbk, {u'?', u'0', 0}},
         {"936 byte 0xFF", "\xFF", kCodePageGbk, {u'?', 0}},
+        // The last eight bytes make one ASCII-led block; the units after the terminator stay zero.
+        {"padding after a block that ends the text",
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "a\xE4\xB8\xAD\xE4\xB8\xAD",
+         std::nullopt,
+         {0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, 0x4E2D, u'a', 0x4E2D, 0x4E2D, 0, 0, 0, 0, 0, 0}},
         // One 936 character, two units: the buffer is sized again for the conversion made.
         {"malformed UTF-8 C3 41", "\xC3\x41", std::nullopt, {0xFFFD, u'A', 0}},
     };
