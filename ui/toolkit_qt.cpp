@@ -330,7 +330,8 @@ struct Control {
     QWidget* widget;
 };
 
-// The toolkit's state. The window goes before the application object that owns the platform.
+// The toolkit's state. It is never destroyed: the application object must not be torn down among the
+// static destructors, after Qt's own globals are gone, and the process ends right after the loop anyway.
 struct Toolkit {
     int argc = 1;
     char name[7] = "xunpan";
@@ -338,17 +339,11 @@ struct Toolkit {
     std::unique_ptr<QApplication> app;
     std::unique_ptr<MainWindow> window;
     std::vector<Control> controls;
-
-    ~Toolkit() {
-        controls.clear();
-        window.reset();
-        app.reset();
-    }
 };
 
 Toolkit& toolkit() {
-    static Toolkit t;
-    return t;
+    static Toolkit* t = new Toolkit;
+    return *t;
 }
 
 const Control* control_named(std::string_view name) {
@@ -453,6 +448,9 @@ void ui_run_message_loop() {
     Toolkit& t = toolkit();
     if (!t.app || !t.window || !t.window->isVisible()) return;
     QApplication::exec();
+    // The window has closed: its controls go with it.
+    t.controls.clear();
+    t.window.reset();
 }
 
 Text ui_get_text(std::string_view control) {
