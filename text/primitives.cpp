@@ -16,6 +16,21 @@ constexpr bool is_lead(Byte b) { return b >= 0x80; }
 constexpr Byte fold(Byte b) { return (b >= 'A' && b <= 'Z') ? static_cast<Byte>(b + 0x20) : b; }
 constexpr bool is_letter(Byte b) { return fold(b) >= 'a' && fold(b) <= 'z'; }
 
+// Byte keys for comparing: identity, or with the ASCII capitals mapped to small letters.
+struct KeyTables {
+    Byte exact[256];
+    Byte folded[256];
+};
+constexpr KeyTables make_key_tables() {
+    KeyTables t{};
+    for (int b = 0; b < 256; ++b) {
+        t.exact[b] = static_cast<Byte>(b);
+        t.folded[b] = fold(static_cast<Byte>(b));
+    }
+    return t;
+}
+constexpr KeyTables kKeys = make_key_tables();
+
 const Byte* bytes_of(std::string_view v) { return reinterpret_cast<const Byte*>(v.data()); }
 
 Text text_of(std::string_view bytes) { return Text::result(std::string(bytes)); }
@@ -76,7 +91,8 @@ bool lands_on(const Byte* s, size_t& boundary, size_t c) {
 class Matcher {
 public:
     Matcher(std::string_view subject, std::string_view needle, bool fold_case, size_t end)
-        : s_(bytes_of(subject)), n_(bytes_of(needle)), k_(needle.size()), end_(end), fold_(fold_case) {
+        : s_(bytes_of(subject)), n_(bytes_of(needle)), k_(needle.size()), end_(end), fold_(fold_case),
+          key_(fold_case ? kKeys.folded : kKeys.exact) {
         size_t best = 0;
         for (size_t j = 1; j < k_; ++j)
             if (anchor_cost(n_[j], fold_) < anchor_cost(n_[best], fold_)) best = j;
@@ -143,13 +159,15 @@ private:
         return kNone;
     }
 
-    Byte key(Byte b) const { return fold_ ? fold(b) : b; }
+    Byte key(Byte b) const { return key_[b]; }
 
     void build_kmp() {
+        keys_.resize(k_);
+        for (size_t i = 0; i < k_; ++i) keys_[i] = key(n_[i]);
         fail_.assign(k_, 0);
         for (size_t i = 1, q = 0; i < k_; ++i) {
-            while (q > 0 && key(n_[i]) != key(n_[q])) q = fail_[q - 1];
-            if (key(n_[i]) == key(n_[q])) ++q;
+            while (q > 0 && keys_[i] != keys_[q]) q = fail_[q - 1];
+            if (keys_[i] == keys_[q]) ++q;
             fail_[i] = q;
         }
         t_ = 0;
@@ -166,8 +184,8 @@ private:
         while (q_ > 0 && t_ - q_ < from) q_ = fail_[q_ - 1];
         while (t_ < end_) {
             const Byte b = key(s_[t_]);
-            while (q_ > 0 && key(n_[q_]) != b) q_ = fail_[q_ - 1];
-            if (key(n_[q_]) == b) ++q_;
+            while (q_ > 0 && keys_[q_] != b) q_ = fail_[q_ - 1];
+            if (keys_[q_] == b) ++q_;
             ++t_;
             if (q_ == k_) {
                 const size_t c = t_ - k_;
@@ -183,6 +201,7 @@ private:
     size_t k_;
     size_t end_;
     bool fold_;
+    const Byte* key_;
     size_t anchor_ = 0;
     Byte lo_byte_ = 0, hi_byte_ = 0;
     Stream lo_, hi_;
@@ -190,6 +209,7 @@ private:
     size_t origin_ = kNone;  // where the first search began
     size_t work_ = 0;
     bool kmp_ = false;
+    std::vector<Byte> keys_;  // the needle's keys, for the automaton
     std::vector<size_t> fail_;
     size_t t_ = 0, q_ = 0;
 };

@@ -24,18 +24,23 @@ Text txt_tail(const Text& t, int32_t n);
 // n bytes from byte `start`; empty when start < 1, start > length or n <= 0.
 Text txt_slice(const Text& t, int32_t start, int32_t n);
 // Position of the first occurrence at or after `start` (left out: 1; below 1 counts as 1), or -1.
-// An empty needle is found at 1 whenever the region is not empty. Character-aware.
+// An empty needle is found at 1 whenever the region is not empty. Character-aware: the walk of characters
+// begins at `start`, which counts as a character start even when it falls on a second byte.
 int32_t txt_find(const Text& subject, const Text& needle, std::optional<int32_t> start = std::nullopt,
                  bool ignore_case = false);
-// Position of the last occurrence lying wholly within bytes 1 .. start-1 (left out: the whole subject).
+// Position of the last occurrence lying wholly within bytes 1 .. start-1 (left out: the whole subject);
+// overlapping occurrences count, so the last "aa" of "aaa" is at 2. Character-aware from byte 1.
 int32_t txt_rfind(const Text& subject, const Text& needle, std::optional<int32_t> start = std::nullopt,
                   bool ignore_case = false);
 // Subject with non-overlapping occurrences of `find` replaced from left to right. Note the flag's sense:
 // true compares exactly, false folds ASCII letters. A negative count is unlimited, 0 replaces nothing.
+// Character-aware; when the walk reaches a first byte 0x80-0xFF that ends the subject (possible only with
+// a one-byte find text and the count not used up), that half character is left out of the result.
 Text txt_replace(const Text& subject, const Text& find, const Text& replacement = Text(),
                  std::optional<int32_t> start = std::nullopt, std::optional<int32_t> count = std::nullopt,
                  bool match_case = false);
-// Pieces between separators (left out: ","); an empty piece is an absent item; at most `limit` items.
+// Pieces between separators (left out: ","); an empty piece is an absent item; at most `limit` items
+// (below 0 counts as 0). The separator compares exactly; a trailing separator gives no empty last item.
 TextList txt_split(const Text& subject, const std::optional<Text>& separator = std::nullopt,
                    std::optional<int32_t> limit = std::nullopt);
 // Without leading and trailing blanks: 0x20 and the ideographic space A1 A1 only.
