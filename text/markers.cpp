@@ -52,8 +52,8 @@ Text left_of(const Text& subject, const Text& marker, int32_t start_pos, bool ig
 }
 
 Text replace_pairs(const Text& subject, const ReplacePairsOptions& options, const Text& find_1, const Text& with_1,
-                   const Text& find_2, const Text& with_2, const Text& find_3, const Text& with_3,
-                   const Text& find_4, const Text& with_4, const Text& find_5, const Text& with_5) {
+                   const Text& find_2, const Text& with_2, const Text& find_3, const Text& with_3, const Text& find_4,
+                   const Text& with_4, const Text& find_5, const Text& with_5) {
     const int32_t start = options.start_pos == 0 ? 1 : options.start_pos;
     const Text* pairs[5][2] = {
         {&find_1, &with_1}, {&find_2, &with_2}, {&find_3, &with_3}, {&find_4, &with_4}, {&find_5, &with_5}};

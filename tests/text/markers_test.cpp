@@ -55,10 +55,10 @@ TEST(ExtractBetween, Cases) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(extract_between(T(row.subject), T(row.start_marker), T(row.end_marker), row.start_pos,
-                                  row.ignore_case)
-                      .bytes(),
-                  row.want);
+        EXPECT_EQ(
+            extract_between(T(row.subject), T(row.start_marker), T(row.end_marker), row.start_pos, row.ignore_case)
+                .bytes(),
+            row.want);
     }
 }
 
@@ -84,8 +84,7 @@ TEST(MiddleText, Cases) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(middle_text(T(row.subject), T(row.start_marker), T(row.end_marker), row.start_pos).bytes(),
-                  row.want);
+        EXPECT_EQ(middle_text(T(row.subject), T(row.start_marker), T(row.end_marker), row.start_pos).bytes(), row.want);
     }
 }
 
@@ -167,8 +166,8 @@ TEST(ReplacePairs, Cases) {
 }
 
 TEST(ReplacePairs, AllFivePairsApplyInOrder) {
-    const Text got = replace_pairs(Text("abcde"), {}, Text("a"), Text("1"), Text("b"), Text("2"), Text("c"),
-                                   Text("3"), Text("d"), Text("4"), Text("e"), Text("a"));
+    const Text got = replace_pairs(Text("abcde"), {}, Text("a"), Text("1"), Text("b"), Text("2"), Text("c"), Text("3"),
+                                   Text("d"), Text("4"), Text("e"), Text("a"));
     EXPECT_EQ(got.bytes(), "1234a");
 }
 

@@ -107,9 +107,7 @@ std::string change_case(const std::string& s, bool upper) {
 }
 
 std::string trim(const std::string& s) {
-    auto blank_at = [&](size_t p) {
-        return s[p] == ' ' || (p + 1 < s.size() && s[p] == '\xA1' && s[p + 1] == '\xA1');
-    };
+    auto blank_at = [&](size_t p) { return s[p] == ' ' || (p + 1 < s.size() && s[p] == '\xA1' && s[p + 1] == '\xA1'); };
     size_t first = 0;
     while (first < s.size() && blank_at(first)) first += s[first] == ' ' ? 1 : 2;
     size_t keep = first;
@@ -407,8 +405,9 @@ TEST(TxtToInt, Cases) {
         {"lowest value", "-2147483648", INT32_MIN},
         {"full-width digits", "\xA3\xB8\xA3\xB0", 80},
         {"full-width minus", "\xA3\xAD\xA3\xB5", -5},
-        {"full-width space first", "\xA1\xA1\xA1\xA1"
-                                   "12",
+        {"full-width space first",
+         "\xA1\xA1\xA1\xA1"
+         "12",
          12},
         {"empty", "", 0},
         {"no hexadecimal", "0x1F", 0},
@@ -500,8 +499,8 @@ TEST(Comparing, TextAndByteSet) {
         int32_t want;
     };
     const Row rows[] = {
-        {"equal", "abc", "abc", 0}, {"both empty", "", "", 0},          {"before", "abc", "abd", -1},
-        {"after", "abd", "abc", 1}, {"prefix first", "ab", "abc", -1}, {"high bytes unsigned", "\xB0", "a", 1},
+        {"equal", "abc", "abc", 0},     {"both empty", "", "", 0},         {"before", "abc", "abd", -1},
+        {"after", "abd", "abc", 1},     {"prefix first", "ab", "abc", -1}, {"high bytes unsigned", "\xB0", "a", 1},
         {"case matters", "A", "a", -1},
     };
     for (const Row& row : rows) {
@@ -530,8 +529,9 @@ TEST(Converting, TextAndByteSet) {
 // Empty results come back absent, so that a platform call downstream receives a null pointer.
 TEST(Results, EmptyIsAbsent) {
     const Text t("ab");
-    const Text results[] = {txt_head(t, 0),          txt_tail(t, -1),         txt_slice(t, 3, 1),
-                            txt_replace(t, Text("ab")), txt_trim(Text(" ")),  txt_lower(Text::present_empty()),
+    const Text results[] = {txt_head(t, 0),          txt_tail(t, -1),
+                            txt_slice(t, 3, 1),      txt_replace(t, Text("ab")),
+                            txt_trim(Text(" ")),     txt_lower(Text::present_empty()),
                             txt_from_bin(ByteSet()), txt_spaces(-1)};
     for (const Text& r : results) EXPECT_EQ(r.c_str_or_null(), nullptr);
 }
