@@ -22,6 +22,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ constexpr char kStandInFace[] = "WenQuanYi Micro Hei";
 
 QString from_local(const Text& text) {
     if (text.empty()) return {};
+    // ASCII reads the same in code page 936; it needs no converter (and no converter start-up).
+    if (std::all_of(text.view().begin(), text.view().end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return QString::fromLatin1(text.data(), text.size());
+    }
     const ByteSet units = multibyte_to_utf16(text, kCodePageGbk);
     const auto n = units.size() / 2;
     if (n <= 1) return {};
