@@ -25,6 +25,8 @@ inline constexpr uint32_t kFlagIgnoreRedirectToHttps = 0x4000u;
 inline constexpr uint32_t kOptionSecurityFlags = 31;
 inline constexpr uint32_t kSecurityFlagsIgnoreAll = 0x1F380u;
 inline constexpr uint32_t kQueryRawHeadersCrlf = 22;
+inline constexpr uint32_t kQueryContentLength = 5;
+inline constexpr uint32_t kQueryFlagNumber = 0x20000000u;  // answer as a 32-bit number, not text
 
 class HttpClient {
 public:
@@ -40,8 +42,9 @@ public:
     virtual bool send_request(HttpHandle request, const char* headers, uint32_t headers_length, const void* body,
                               uint32_t body_length) = 0;
     virtual bool read(HttpHandle request, void* buffer, uint32_t to_read, uint32_t* bytes_read) = 0;
-    // HTTP_QUERY_RAW_HEADERS_CRLF and friends. When the buffer is too small, returns false and sets
-    // *buffer_length to the size needed (terminating zero included), as the platform does.
+    // HTTP_QUERY_RAW_HEADERS_CRLF, and HTTP_QUERY_CONTENT_LENGTH with the number flag (a 32-bit value).
+    // When the buffer is too small, returns false and sets *buffer_length to the size needed (terminating
+    // zero included), as the platform does. A header the response lacks gives false and writes nothing.
     virtual bool query_info(HttpHandle request, uint32_t info_level, void* buffer, uint32_t* buffer_length,
                             uint32_t* index) = 0;
     virtual bool close(HttpHandle handle) = 0;

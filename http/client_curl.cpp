@@ -11,6 +11,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -28,6 +30,7 @@ namespace {
 constexpr long kMaxRedirects = 10;
 constexpr long kReceiveBufferSize = 256 * 1024;
 constexpr int kPollMilliseconds = 1000;
+constexpr size_t kPendingLimit = 512 * 1024;
 
 // The security-flag bits that turn certificate checks off.
 constexpr uint32_t kIgnoreRevocation = 0x80;
@@ -237,6 +240,7 @@ struct RequestHandle : HandleBase {
     std::chrono::seconds stall_limit{30};
     curl_off_t last_down = 0, last_up = 0;
     bool headers_final = false;
+    bool paused = false;
     bool got_response = false;
     bool done = false;
     CURLcode result = CURLE_OK;
@@ -278,6 +282,12 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     if (r->pending_offset == r->pending.size()) {
         r->pending.clear();
         r->pending_offset = 0;
+    }
+    // One step of curl may read many buffers at once; beyond this much unread data the transfer waits
+    // for the reader, so the buffer stays small and is reused instead of growing with the body.
+    if (r->pending.size() - r->pending_offset >= kPendingLimit) {
+        r->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
     }
     r->pending.append(data, n);
     return n;
@@ -494,6 +504,19 @@ bool start_transfer(RequestHandle& r, std::string_view header_block) {
     return curl_multi_add_handle(r.multi.get(), e) == CURLM_OK;
 }
 
+// Copies a query's answer out the way the platform does: too small a buffer gets false and the size needed.
+bool copy_out(std::string_view answer, bool zero_terminated, void* buffer, uint32_t* buffer_length) {
+    const size_t needed = answer.size() + (zero_terminated ? 1 : 0);
+    if (!buffer || needed > *buffer_length) {
+        *buffer_length = static_cast<uint32_t>(needed);
+        return false;
+    }
+    std::memcpy(buffer, answer.data(), answer.size());
+    if (zero_terminated) static_cast<char*>(buffer)[answer.size()] = '\0';
+    *buffer_length = static_cast<uint32_t>(answer.size());
+    return true;
+}
+
 class CurlHttpClient : public HttpClient {
 public:
     CurlHttpClient() { ensure_curl_global(); }
@@ -550,7 +573,7 @@ public:
         r->pending.clear();
         r->pending_offset = 0;
         r->raw_headers.clear();
-        r->headers_final = r->got_response = r->done = false;
+        r->headers_final = r->got_response = r->done = r->paused = false;
         r->result = CURLE_OK;
         r->body.assign(body ? static_cast<const char*>(body) : "", body ? body_length : 0);
         std::string_view block;
@@ -570,6 +593,10 @@ public:
         *bytes_read = 0;
         auto* r = handles_.find<RequestHandle>(request, Kind::kRequest);
         if (!r || !r->multi) return false;
+        if (!has_pending(*r) && r->paused) {
+            r->paused = false;
+            curl_easy_pause(r->easy.get(), CURLPAUSE_CONT);  // hands over what it held back, then goes on
+        }
         while (!has_pending(*r) && drive(*r) && !has_pending(*r)) wait_for_data(*r);
         size_t n = std::min<size_t>(to_read, r->pending.size() - r->pending_offset);
         if (n > 0) {
@@ -583,16 +610,17 @@ public:
     bool query_info(HttpHandle request, uint32_t info_level, void* buffer, uint32_t* buffer_length,
                     uint32_t*) override {
         auto* r = handles_.find<RequestHandle>(request, Kind::kRequest);
-        if (!r || info_level != kQueryRawHeadersCrlf || !r->got_response || !buffer_length) return false;
-        const std::string& h = r->raw_headers;
-        if (!buffer || h.size() + 1 > *buffer_length) {
-            *buffer_length = static_cast<uint32_t>(h.size() + 1);
-            return false;
+        if (!r || !r->got_response || !buffer_length) return false;
+        if (info_level == (kQueryContentLength | kQueryFlagNumber)) {
+            curl_off_t length = -1;
+            curl_easy_getinfo(r->easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            if (length < 0) return false;
+            uint32_t value = static_cast<uint32_t>(std::min<curl_off_t>(length, UINT32_MAX));
+            return copy_out(std::string_view(reinterpret_cast<const char*>(&value), sizeof value), false, buffer,
+                            buffer_length);
         }
-        std::memcpy(buffer, h.data(), h.size());
-        static_cast<char*>(buffer)[h.size()] = '\0';
-        *buffer_length = static_cast<uint32_t>(h.size());
-        return true;
+        if (info_level != kQueryRawHeadersCrlf) return false;
+        return copy_out(r->raw_headers, true, buffer, buffer_length);
     }
 
     bool close(HttpHandle handle) override { return handles_.remove(handle) != nullptr; }

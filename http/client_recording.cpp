@@ -82,9 +82,17 @@ bool RecordingHttpClient::query_info(HttpHandle request, uint32_t info_level, vo
                                      uint32_t* index) {
     calls_.push_back({"query_info", request, {}, {info_level, *buffer_length, index ? 1u : 0u}, std::nullopt,
                       nullptr});
-    if (!sent_ || !response.headers_available || info_level != kQueryRawHeadersCrlf || !open_.count(request)) {
-        return false;
+    if (!sent_ || !open_.count(request)) return false;
+    if (info_level == (kQueryContentLength | kQueryFlagNumber) && response.content_length) {
+        if (*buffer_length < sizeof(uint32_t)) {
+            *buffer_length = sizeof(uint32_t);
+            return false;
+        }
+        std::memcpy(buffer, &*response.content_length, sizeof(uint32_t));
+        *buffer_length = sizeof(uint32_t);
+        return true;
     }
+    if (!response.headers_available || info_level != kQueryRawHeadersCrlf) return false;
     const std::string& h = response.raw_headers;
     if (h.size() + 1 > *buffer_length) {
         *buffer_length = static_cast<uint32_t>(h.size() + 1);

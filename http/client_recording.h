@@ -37,6 +37,7 @@ struct ScriptedResponse {
     bool fail_open_request = false;
     bool fail_send = false;          // send reports failure and nothing is read or queried successfully
     bool headers_available = true;   // false: the header query fails and writes nothing
+    std::optional<uint32_t> content_length;  // what the length query answers; left out: the query fails
 };
 
 class RecordingHttpClient : public HttpClient {

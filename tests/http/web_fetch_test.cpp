@@ -35,7 +35,7 @@ TEST(WebFetchTest, HttpsUrlWithEveryOptionLeftOut) {
 
     EXPECT_EQ(body.bytes(), client.response.body);
     EXPECT_THAT(client.call_sequence(), ElementsAre("open", "connect", "open_request", "set_option", "send_request",
-                                                    "read", "query_info", "close", "close", "close"));
+                                                    "query_info", "read", "query_info", "close", "close", "close"));
     EXPECT_EQ(client.open_handles(), 0u);
 
     const RecordedCall open = client.calls_of("open")[0];
@@ -72,8 +72,10 @@ TEST(WebFetchTest, HttpsUrlWithEveryOptionLeftOut) {
     for (const RecordedCall& read : client.calls_of("read")) EXPECT_THAT(read.numbers, ElementsAre(1024u));
     EXPECT_EQ(client.calls_of("read").size(), 4u);  // 1024, 1024, 455, then 0
 
-    const RecordedCall query = client.calls_of("query_info")[0];
-    EXPECT_THAT(query.numbers, ElementsAre(kQueryRawHeadersCrlf, 5000u, 0u));
+    // The announced length is asked for first, to size the body; then the raw headers.
+    const auto queries = client.calls_of("query_info");
+    EXPECT_THAT(queries[0].numbers, ElementsAre(kQueryContentLength | kQueryFlagNumber, 4u, 0u));
+    EXPECT_THAT(queries[1].numbers, ElementsAre(kQueryRawHeadersCrlf, 5000u, 0u));
 
     const auto closes = client.calls_of("close");
     EXPECT_EQ(closes[0].handle, request.result);
@@ -311,7 +313,8 @@ TEST(WebFetchTest, HeadersLargerThanTheFirstBufferAreQueriedAgain) {
     web_fetch(client, Text("http://a.b/"), {.out_cookies = &cookies, .out_headers = &headers});
     EXPECT_EQ(headers.bytes(), client.response.raw_headers);
     EXPECT_EQ(cookies.bytes(), "late=1");
-    const auto queries = client.calls_of("query_info");
+    auto queries = client.calls_of("query_info");
+    std::erase_if(queries, [](const RecordedCall& c) { return c.numbers[0] != kQueryRawHeadersCrlf; });
     ASSERT_EQ(queries.size(), 2u);
     EXPECT_EQ(queries[0].numbers[1], 5000u);
     EXPECT_EQ(queries[1].numbers[1], client.response.raw_headers.size() + 1);
@@ -356,6 +359,21 @@ TEST(WebFetchTest, EarlyFailuresCloseWhatWasOpenedAndWriteNothing) {
         EXPECT_EQ(sent.bytes(), "s=1");
         EXPECT_EQ(out.bytes(), "out");
         EXPECT_EQ(headers.bytes(), "headers");
+    }
+}
+
+TEST(WebFetchTest, AnnouncedLengthSizesTheBufferButNotTheBody) {
+    struct Row {
+        const char* name;
+        uint32_t announced;
+    };
+    const Row rows[] = {{"exact", 3000}, {"too_small", 10}, {"too_large", 1u << 30}, {"zero", 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RecordingHttpClient client;
+        client.response.body = std::string(3000, 'x');
+        client.response.content_length = row.announced;
+        EXPECT_EQ(web_fetch(client, Text("http://a.b/")).bytes(), client.response.body);
     }
 }
 
