@@ -5,8 +5,9 @@
 // - Malformed UTF-8 becomes U+FFFD, one for each maximal subpart: the longest prefix of a well-formed
 //   sequence, or a single byte that can begin none (so E4 B8 41 gives FFFD 0041, C0 AF gives FFFD FFFD).
 //   Overlong forms, encoded surrogates and values beyond U+10FFFF are malformed.
-// - In 936 input, a byte 0x81-0xFE followed by a byte 0x40-0x7E or 0x80-0xFE is one two-byte character;
-//   any other byte is one character. A character 936 does not define becomes U+003F.
+// - In 936 input, a lead byte 0x81-0xFE and whatever byte follows it, short of a zero byte or the end, are
+//   one character; any other byte is one character. A character 936 does not define (by iconv's table)
+//   becomes U+003F, so 81 30 gives one U+003F, as on Windows.
 // - In 936 output, every UTF-16 unit that 936 lacks becomes the default character (0x3F unless the caller
 //   gives one). 936 has no character beyond the BMP, so a surrogate pair becomes two of them and a lone
 //   surrogate one.
@@ -285,7 +286,7 @@ size_t gbk_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t ca
             const unsigned char b = s[i];
             size_t used = 1;
             unsigned key = b;
-            if (b >= 0x80 && i + 1 < len && gbk_lead(b) && gbk_trail(s[i + 1])) {
+            if (gbk_lead(b) && i + 1 < len && s[i + 1] != 0) {
                 key = b << 8 | s[i + 1];
                 used = 2;
             }

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/codepage.h"
+#include "text/codepage_platform.h"
 
 namespace {
 
@@ -95,7 +98,7 @@ TEST_F(Codepage936, EveryBmpCodePointThroughUtf8) {
     }
 }
 
-// Bytes iconv rejects are one character each, U+003F; a valid lead/trail pair it rejects is one U+003F.
+// A pair or single byte that iconv rejects is one U+003F.
 TEST_F(Codepage936, EverySingleByteAndLeadTrailPairFrom936) {
     std::vector<std::string> inputs;
     for (int b = 0x80; b <= 0xFF; ++b) inputs.push_back(std::string(1, static_cast<char>(b)));
@@ -129,9 +132,115 @@ TEST_F(Codepage936, LongTextMatchesIconv) {
     EXPECT_TRUE(units_before_zero(multibyte_to_utf16(Text(gbk), kCodePageGbk)) == *from_gbk(gbk));
 }
 
+// The units of `b` before its first zero unit.
+std::u16string units_of(const ByteSet& b) {
+    std::u16string out;
+    for (int32_t i = 0; i + 1 < b.size(); i += 2) {
+        const auto u = static_cast<char16_t>(b.data()[i] | b.data()[i + 1] << 8);
+        if (u == 0) break;
+        out += u;
+    }
+    return out;
+}
+
+ByteSet to_bytes(std::u16string_view units) {
+    std::string bytes;
+    for (char16_t u : units) bytes += le(u);
+    return ByteSet(bytes + std::string(2, '\0'));
+}
+
+// Each maximal subpart of an ill-formed sequence becomes one U+FFFD; decoding resumes at the byte that
+// broke it.
+TEST(CodepageBackend, DecodesUtf8WithReplacementCharacters) {
+    struct Row {
+        const char* name;
+        std::string utf8;
+        std::u16string units;
+    };
+    const Row rows[] = {
+        // Well-formed edges
+        {"lowest two-byte", "\xC2\x80", {0x0080}},
+        {"highest BMP", "\xEF\xBF\xBF", {0xFFFF}},
+        {"supplementary becomes a pair", "\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"highest code point", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+        // Bytes that begin no sequence
+        {"continuation bytes alone", "\x80\xBF", {0xFFFD, 0xFFFD}},
+        {"overlong two-byte", "\xC0\xAF", {0xFFFD, 0xFFFD}},
+        {"F5 and FF", "\xF5\xFF", {0xFFFD, 0xFFFD}},
+        // Second bytes out of range
+        {"overlong three-byte", "\xE0\x80\xAF", {0xFFFD, 0xFFFD, 0xFFFD}},
+        {"encoded surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
+        // Truncated sequences: one U+FFFD for the whole prefix
+        {"three-byte cut before a letter", "\xE4\xB8\x41", {0xFFFD, u'A'}},
+        {"four-byte cut before a letter", "\xF0\x9F\x98\x41", {0xFFFD, u'A'}},
+        {"four-byte cut by a new lead", "\xF0\x9F\xE4\xB8\xAD", {0xFFFD, 0x4E2D}},
+        {"three-byte cut at the end", "a\xE4\xB8", {u'a', 0xFFFD}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(units_of(multibyte_to_utf16(Text(row.utf8))), row.units);
+    }
+}
+
+// Bytes 936 does not define, and UTF-16 that is not well-formed.
+TEST(CodepageBackend, UndefinedInputBecomesDefaultCharacters) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::u16string units;
+    };
+    const Row from_gbk_rows[] = {
+        {"byte 0xFF", "\xFF", {u'?'}},
+        {"user-defined area", "\xA1\x40", {u'?'}},
+    };
+    for (const Row& row : from_gbk_rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(units_of(multibyte_to_utf16(Text(row.text), kCodePageGbk)), row.units);
+    }
+    // 936 has no character beyond the BMP: each unit of a pair and each lone surrogate becomes '?'.
+    EXPECT_EQ(utf8_to_local(Text("\xF0\x9F\x98\x80")).bytes(), "??");
+    EXPECT_EQ(utf16_to_multibyte(to_bytes(std::u16string{0xD800, u'a', 0xDC00}), kCodePageGbk).bytes(), "?a?");
+    // In UTF-8 a lone surrogate becomes U+FFFD.
+    EXPECT_EQ(utf16_to_multibyte(to_bytes(std::u16string{0xDC00}), kCodePageUtf8).bytes(), "\xEF\xBF\xBD");
+}
+
 TEST(CodepageBackend, CodePagesItDoesNotKnowGiveEmptyResults) {
     EXPECT_TRUE(multibyte_to_utf16(Text("abc"), 1252).empty());
     EXPECT_FALSE(utf16_to_multibyte(multibyte_to_utf16(Text("abc")), 1252).present());
+}
+
+// The seam itself: counts, exact fits, and a buffer one short, which fails without writing past its end.
+TEST(CodepageSeam, WritesNoMoreThanTheDestinationHolds) {
+    const char text[] = "a\xE4\xB8\xAD";
+    char16_t units[4] = {9, 9, 9, 9};
+    EXPECT_EQ(cp_multibyte_to_wide(kCodePageUtf8, 0, text, -1, nullptr, 0), 3);
+    EXPECT_EQ(cp_multibyte_to_wide(kCodePageUtf8, 0, text, -1, units, 3), 3);
+    EXPECT_EQ(std::u16string_view(units, 4), (std::u16string{u'a', 0x4E2D, 0, 9}));
+    std::fill(units, units + 4, 9);
+    EXPECT_EQ(cp_multibyte_to_wide(kCodePageUtf8, 0, text, -1, units, 2), 0);
+    EXPECT_EQ(units[2], 9);
+    // An explicit length converts no terminator.
+    EXPECT_EQ(cp_multibyte_to_wide(kCodePageUtf8, 0, text, 4, units, 4), 2);
+
+    char bytes[4] = {9, 9, 9, 9};
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageGbk, 0, u"\x4E2D", -1, nullptr, 0, nullptr, nullptr), 3);
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageGbk, 0, u"\x4E2D", -1, bytes, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(bytes[2], 9);
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageUtf8, 0, u"\x4E2D", -1, bytes, 3, nullptr, nullptr), 0);
+    EXPECT_EQ(bytes[3], 9);
+}
+
+TEST(CodepageSeam, ReportsTheDefaultCharacter) {
+    char out[8];
+    int32_t used = -1;
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageGbk, 0, u"a\x0E01", -1, out, 8, "*", &used), 3);
+    EXPECT_EQ(std::string(out, 3), std::string("a*\0", 3));
+    EXPECT_EQ(used, 1);
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageGbk, 0, u"ab", -1, out, 8, nullptr, &used), 3);
+    EXPECT_EQ(used, 0);
+    // UTF-8 output has no default character to take or report.
+    EXPECT_EQ(cp_wide_to_multibyte(kCodePageUtf8, 0, u"a", -1, out, 8, "*", nullptr), 0);
 }
 
 }  // namespace
