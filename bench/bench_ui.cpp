@@ -147,9 +147,10 @@ int main(int argc, char** argv) {
 
     if (!g_minimal.seconds.empty() && !g_xunpan.seconds.empty()) {
         const double base = g_minimal.median() * 1000, ours = g_xunpan.median() * 1000;
-        std::printf("\nstart-up to first frame, median of %zu: main window %.1f ms, minimal Qt window %.1f ms, "
-                    "ratio %.2f (target at most 1.5)\n",
-                    g_xunpan.seconds.size(), ours, base, ours / base);
+        std::printf(
+            "\nstart-up to first frame, median of %zu: main window %.1f ms, minimal Qt window %.1f ms, "
+            "ratio %.2f (target at most 1.5)\n",
+            g_xunpan.seconds.size(), ours, base, ours / base);
         std::printf("peak resident memory: main window %.1f MB, minimal Qt window %.1f MB (target under 60 MB)\n",
                     static_cast<double>(g_xunpan.peak_kib) / 1024.0, static_cast<double>(g_minimal.peak_kib) / 1024.0);
     }

@@ -26,6 +26,8 @@ void on_main_window_created() {}
 void press_detail_link(const PressEvent&) { open_label_link("透明标签1"); }
 void press_home_page_link(const PressEvent&) { open_label_link("透明标签2"); }
 
+// The table keeps one line per rectangle and per caption piece.
+// clang-format off
 constexpr ControlDescription kControls[] = {
     {.name = "透明标签1",
      .kind = ControlKind::kTransparentLabel,
@@ -136,6 +138,8 @@ constexpr WindowDescription kMainWindow = {
     .controls = kControls,
     .on_created = on_main_window_created,
 };
+
+// clang-format on
 
 static_assert(std::size(kControls) == 16);
 

@@ -102,11 +102,11 @@ struct EditProperties {
     HorizontalAlign h_align = HorizontalAlign::kLeft;
     bool border = false;
     bool multi_line = false;
-    bool auto_hscroll = true;     // scrolls sideways when the text is longer than the box
-    int32_t max_length = 0;       // 0: no limit set by the program
+    bool auto_hscroll = true;  // scrolls sideways when the text is longer than the box
+    int32_t max_length = 0;    // 0: no limit set by the program
     bool password = false;
     bool read_only = false;
-    bool hide_selection = true;   // selection hidden while the box lacks the focus
+    bool hide_selection = true;  // selection hidden while the box lacks the focus
 };
 
 // One control. `parent` names the parent control; empty means the main window. Positions are relative to
@@ -123,9 +123,9 @@ struct ControlDescription {
     bool enabled = true;
     bool tab_stop = false;
     MouseCursor cursor = MouseCursor::kArrow;
-    CaptionProperties label;    // kLabel, kTransparentLabel
-    PictureProperties picture;  // kPictureBox
-    EditProperties edit;        // kEditBox
+    CaptionProperties label;               // kLabel, kTransparentLabel
+    PictureProperties picture;             // kPictureBox
+    EditProperties edit;                   // kEditBox
     PressHandler on_left_press = nullptr;  // null: the press does nothing
 };
 

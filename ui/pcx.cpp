@@ -66,7 +66,8 @@ RgbaImage pcx_decode(std::string_view bytes) {
     if (paletted8) {
         if (bytes.size() >= kHeaderSize + kPaletteSize && u8(bytes, bytes.size() - kPaletteSize) == 0x0C) {
             const size_t p = bytes.size() - kPaletteSize + 1;
-            for (size_t i = 0; i < 256; ++i) palette[i] = argb(u8(bytes, p + 3 * i), u8(bytes, p + 3 * i + 1), u8(bytes, p + 3 * i + 2));
+            for (size_t i = 0; i < 256; ++i)
+                palette[i] = argb(u8(bytes, p + 3 * i), u8(bytes, p + 3 * i + 1), u8(bytes, p + 3 * i + 2));
             data.remove_suffix(kPaletteSize);
         } else {
             for (unsigned i = 0; i < 256; ++i) palette[i] = argb(i, i, i);
@@ -78,7 +79,8 @@ RgbaImage pcx_decode(std::string_view bytes) {
         } else if (version == 3) {
             std::copy(kEgaPalette.begin(), kEgaPalette.end(), palette.begin());
         } else {
-            for (size_t i = 0; i < 16; ++i) palette[i] = argb(u8(bytes, 16 + 3 * i), u8(bytes, 17 + 3 * i), u8(bytes, 18 + 3 * i));
+            for (size_t i = 0; i < 16; ++i)
+                palette[i] = argb(u8(bytes, 16 + 3 * i), u8(bytes, 17 + 3 * i), u8(bytes, 18 + 3 * i));
         }
     }
 

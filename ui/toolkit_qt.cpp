@@ -42,7 +42,8 @@ constexpr char kStandInFace[] = "WenQuanYi Micro Hei";
 QString from_local(const Text& text) {
     if (text.empty()) return {};
     // ASCII reads the same in code page 936; it needs no converter (and no converter start-up).
-    if (std::all_of(text.view().begin(), text.view().end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (std::all_of(text.view().begin(), text.view().end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return QString::fromLatin1(text.data(), text.size());
     }
     const ByteSet units = multibyte_to_utf16(text, kCodePageGbk);
@@ -61,7 +62,8 @@ Text to_local(const QString& s) {
 QColor to_qcolor(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | rgb)); }
 
 QColor to_qcolor(Color c) {
-    if (c.system == Color::System::kButtonFace) return QApplication::palette().color(QPalette::Active, QPalette::Button);
+    if (c.system == Color::System::kButtonFace)
+        return QApplication::palette().color(QPalette::Active, QPalette::Button);
     return to_qcolor(c.rgb);
 }
 
@@ -80,18 +82,24 @@ QFont to_qfont(const LogicalFont& f) {
 
 Qt::Alignment to_qt(HorizontalAlign a) {
     switch (a) {
-        case HorizontalAlign::kCenter: return Qt::AlignHCenter;
-        case HorizontalAlign::kRight: return Qt::AlignRight;
-        case HorizontalAlign::kLeft: break;
+        case HorizontalAlign::kCenter:
+            return Qt::AlignHCenter;
+        case HorizontalAlign::kRight:
+            return Qt::AlignRight;
+        case HorizontalAlign::kLeft:
+            break;
     }
     return Qt::AlignLeft;
 }
 
 Qt::Alignment to_qt(VerticalAlign a) {
     switch (a) {
-        case VerticalAlign::kTop: return Qt::AlignTop;
-        case VerticalAlign::kBottom: return Qt::AlignBottom;
-        case VerticalAlign::kCenter: break;
+        case VerticalAlign::kTop:
+            return Qt::AlignTop;
+        case VerticalAlign::kBottom:
+            return Qt::AlignBottom;
+        case VerticalAlign::kCenter:
+            break;
     }
     return Qt::AlignVCenter;
 }
@@ -215,7 +223,8 @@ private:
     void decode(std::string_view bytes) {
         const char* reader_format = nullptr;
         switch (image_format_of(bytes)) {
-            case ImageFormat::kNone: return;
+            case ImageFormat::kNone:
+                return;
             case ImageFormat::kPcx: {
                 const RgbaImage pcx = pcx_decode(bytes);
                 if (pcx.empty()) return;
@@ -241,10 +250,18 @@ private:
                 }
                 reader_format = "gif";
                 break;
-            case ImageFormat::kJpeg: reader_format = "jpeg"; break;
-            case ImageFormat::kBmp: reader_format = "bmp"; break;
-            case ImageFormat::kPng: reader_format = "png"; break;
-            case ImageFormat::kIcon: reader_format = "ico"; break;
+            case ImageFormat::kJpeg:
+                reader_format = "jpeg";
+                break;
+            case ImageFormat::kBmp:
+                reader_format = "bmp";
+                break;
+            case ImageFormat::kPng:
+                reader_format = "png";
+                break;
+            case ImageFormat::kIcon:
+                reader_format = "ico";
+                break;
         }
         QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
         QBuffer buffer(&data);
@@ -360,8 +377,8 @@ const Control* control_named(std::string_view name) {
 
 QIcon icon_from(const EmbeddedPicture& picture) {
     QIcon icon;
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(picture.data),
-                                              static_cast<qsizetype>(picture.size));
+    QByteArray data =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");
@@ -377,16 +394,21 @@ QWidget* build_control(QWidget* parent, const ControlDescription& d) {
     QWidget* w = nullptr;
     switch (d.kind) {
         case ControlKind::kLabel:
-        case ControlKind::kTransparentLabel: w = new CaptionBox(parent, d); break;
-        case ControlKind::kPictureBox: w = new PictureBox(parent, d); break;
-        case ControlKind::kEditBox: w = new EditBox(parent, d); break;
+        case ControlKind::kTransparentLabel:
+            w = new CaptionBox(parent, d);
+            break;
+        case ControlKind::kPictureBox:
+            w = new PictureBox(parent, d);
+            break;
+        case ControlKind::kEditBox:
+            w = new EditBox(parent, d);
+            break;
     }
     w->setObjectName(QString::fromUtf8(d.name.data(), static_cast<qsizetype>(d.name.size())));
     w->setGeometry(d.left, d.top, d.width, d.height);
     w->setCursor(d.cursor == MouseCursor::kHand ? Qt::PointingHandCursor : Qt::ArrowCursor);
     // No control is reached with Tab; the edit box still takes the focus when clicked.
-    w->setFocusPolicy(d.kind == ControlKind::kEditBox ? (d.tab_stop ? Qt::StrongFocus : Qt::ClickFocus)
-                                                      : Qt::NoFocus);
+    w->setFocusPolicy(d.kind == ControlKind::kEditBox ? (d.tab_stop ? Qt::StrongFocus : Qt::ClickFocus) : Qt::NoFocus);
     w->setEnabled(d.enabled);
     w->setVisible(d.visible);
     return w;
@@ -465,8 +487,10 @@ Text ui_get_text(std::string_view control) {
         case ControlKind::kLabel:
         case ControlKind::kTransparentLabel:
             return Text::result(std::string(static_cast<CaptionBox*>(c->widget)->caption().bytes()));
-        case ControlKind::kEditBox: return to_local(static_cast<EditBox*>(c->widget)->text());
-        case ControlKind::kPictureBox: break;
+        case ControlKind::kEditBox:
+            return to_local(static_cast<EditBox*>(c->widget)->text());
+        case ControlKind::kPictureBox:
+            break;
     }
     return {};
 }
@@ -476,9 +500,14 @@ void ui_set_text(std::string_view control, const Text& text) {
     if (c == nullptr) return;
     switch (c->description->kind) {
         case ControlKind::kLabel:
-        case ControlKind::kTransparentLabel: static_cast<CaptionBox*>(c->widget)->set_caption(text); break;
-        case ControlKind::kEditBox: static_cast<EditBox*>(c->widget)->setText(from_local(text)); break;
-        case ControlKind::kPictureBox: break;
+        case ControlKind::kTransparentLabel:
+            static_cast<CaptionBox*>(c->widget)->set_caption(text);
+            break;
+        case ControlKind::kEditBox:
+            static_cast<EditBox*>(c->widget)->setText(from_local(text));
+            break;
+        case ControlKind::kPictureBox:
+            break;
     }
 }
 

@@ -118,33 +118,46 @@ TEST(PcxDecode, DecodesEachSupportedLayout) {
     const std::vector<uint32_t> vga = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
     const Row rows[] = {
         {"8 bits with a palette at the end",
-         pcx_header({.x_max = 1, .y_max = 1, .bytes_per_line = 2}) + pcx_runs({1, 2, 3, 0}) + vga_palette(vga), 2, 2,
+         pcx_header({.x_max = 1, .y_max = 1, .bytes_per_line = 2}) + pcx_runs({1, 2, 3, 0}) + vga_palette(vga),
+         2,
+         2,
          {opaque(0xFF0000), opaque(0x00FF00), opaque(0x0000FF), opaque(0)}},
         {"8 bits without a palette are grey levels",
-         pcx_header({.x_max = 2, .y_max = 0, .bytes_per_line = 4}) + pcx_runs({0x00, 0x80, 0xFF, 0}), 3, 1,
+         pcx_header({.x_max = 2, .y_max = 0, .bytes_per_line = 4}) + pcx_runs({0x00, 0x80, 0xFF, 0}),
+         3,
+         1,
          {opaque(0), opaque(0x808080), opaque(0xFFFFFF)}},
         {"three planes are red, green and blue",
          pcx_header({.planes = 3, .x_max = 1, .y_max = 0, .bytes_per_line = 2}) +
              pcx_runs({0x10, 0x20, 0x30, 0x40, 0x50, 0x60}),
-         2, 1, {opaque(0x103050), opaque(0x204060)}},
+         2,
+         1,
+         {opaque(0x103050), opaque(0x204060)}},
         {"a fourth plane is alpha",
          pcx_header({.planes = 4, .x_max = 0, .y_max = 0, .bytes_per_line = 2}) + pcx_runs({1, 0, 2, 0, 3, 0, 0x80, 0}),
-         1, 1, {0x80010203u}},
+         1,
+         1,
+         {0x80010203u}},
         {"1 bit in one plane is black and white",
          pcx_header({.version = 3, .bits = 1, .x_max = 9, .y_max = 0, .bytes_per_line = 2}) +
              pcx_runs({0b10100000, 0b01000000}),
-         10, 1,
-         {opaque(0xFFFFFF), opaque(0), opaque(0xFFFFFF), opaque(0), opaque(0), opaque(0), opaque(0), opaque(0), opaque(0),
-          opaque(0xFFFFFF)}},
+         10,
+         1,
+         {opaque(0xFFFFFF), opaque(0), opaque(0xFFFFFF), opaque(0), opaque(0), opaque(0), opaque(0), opaque(0),
+          opaque(0), opaque(0xFFFFFF)}},
         {"1 bit in four planes of version 3 uses the EGA colours",
          pcx_header({.version = 3, .bits = 1, .planes = 4, .x_max = 1, .y_max = 0, .bytes_per_line = 2}) +
              // pixel 0: planes 0 and 2 set (index 5, magenta); pixel 1: all planes (index 15, white)
              pcx_runs({0b11000000, 0, 0b01000000, 0, 0b11000000, 0, 0b01000000, 0}),
-         2, 1, {opaque(0xAA00AA), opaque(0xFFFFFF)}},
+         2,
+         1,
+         {opaque(0xAA00AA), opaque(0xFFFFFF)}},
         {"a run carries over into the next line and the origin is not at zero",
          pcx_header({.x_min = 10, .y_min = 20, .x_max = 11, .y_max = 21, .bytes_per_line = 2}) + "\xC4\x02"s +
              vga_palette(vga),
-         2, 2, {opaque(0x00FF00), opaque(0x00FF00), opaque(0x00FF00), opaque(0x00FF00)}},
+         2,
+         2,
+         {opaque(0x00FF00), opaque(0x00FF00), opaque(0x00FF00), opaque(0x00FF00)}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,16 +177,22 @@ TEST(PcxDecode, RefusesFilesThatDoNotAddUp) {
     };
     const Row rows[] = {
         {"pixel data ends early", good.substr(0, good.size() - 1)},
-        {"a run's value byte is missing", pcx_header({.x_max = 1, .y_max = 1, .bytes_per_line = 2}) + "\x01\x02\x03\xC1"s},
+        {"a run's value byte is missing",
+         pcx_header({.x_max = 1, .y_max = 1, .bytes_per_line = 2}) + "\x01\x02\x03\xC1"s},
         {"header only", good.substr(0, 128)},
         {"shorter than a header", good.substr(0, 60)},
-        {"right edge before left edge", pcx_header({.x_min = 5, .x_max = 4, .y_max = 0, .bytes_per_line = 2}) + "\xC2\x01"s},
-        {"bottom edge before top edge", pcx_header({.y_min = 1, .x_max = 1, .y_max = 0, .bytes_per_line = 2}) + "\xC2\x01"s},
-        {"scan lines narrower than the picture", pcx_header({.x_max = 3, .y_max = 0, .bytes_per_line = 2}) + "\xC4\x01"s},
+        {"right edge before left edge",
+         pcx_header({.x_min = 5, .x_max = 4, .y_max = 0, .bytes_per_line = 2}) + "\xC2\x01"s},
+        {"bottom edge before top edge",
+         pcx_header({.y_min = 1, .x_max = 1, .y_max = 0, .bytes_per_line = 2}) + "\xC2\x01"s},
+        {"scan lines narrower than the picture",
+         pcx_header({.x_max = 3, .y_max = 0, .bytes_per_line = 2}) + "\xC4\x01"s},
         {"two planes of 8 bits", pcx_header({.planes = 2, .x_max = 0, .y_max = 0, .bytes_per_line = 2}) + "\xC4\x01"s},
-        {"1 bit in five planes", pcx_header({.version = 3, .bits = 1, .planes = 5, .x_max = 0, .y_max = 0, .bytes_per_line = 2}) + "\xCA\x01"s},
+        {"1 bit in five planes",
+         pcx_header({.version = 3, .bits = 1, .planes = 5, .x_max = 0, .y_max = 0, .bytes_per_line = 2}) + "\xCA\x01"s},
         {"4 bits per pixel", pcx_header({.bits = 4, .x_max = 0, .y_max = 0, .bytes_per_line = 2}) + "\xC2\x01"s},
-        {"65536 x 65536 claimed by a few bytes", pcx_header({.x_max = 0xFFFF, .y_max = 0xFFFF, .bytes_per_line = 0xFFFF}) + "\xFF\x01\xFF\x01"s},
+        {"65536 x 65536 claimed by a few bytes",
+         pcx_header({.x_max = 0xFFFF, .y_max = 0xFFFF, .bytes_per_line = 0xFFFF}) + "\xFF\x01\xFF\x01"s},
         {"5000 x 5000 within the pixel limit but not in the data",
          pcx_header({.x_max = 4999, .y_max = 4999, .bytes_per_line = 5000}) + std::string(1000, '\xFF')},
     };
@@ -212,7 +231,7 @@ TEST(PcxDecode, HostileBytesNeverBreakIt) {
         f[2] = 1;
         f[3] = (i & 1) ? 8 : 1;
         f[65] = static_cast<char>(1 + rng() % 4);
-        f[9] = static_cast<char>(rng() % 2);   // keep most sizes small enough to decode
+        f[9] = static_cast<char>(rng() % 2);  // keep most sizes small enough to decode
         f[11] = static_cast<char>(rng() % 2);
         check(f);
     }

@@ -22,7 +22,9 @@ Text ui_get_text(std::string_view control) {
     return it == captions.end() ? Text() : it->second;
 }
 
-void ui_set_text(std::string_view control, const Text& text) { recording_toolkit().captions[std::string(control)] = text; }
+void ui_set_text(std::string_view control, const Text& text) {
+    recording_toolkit().captions[std::string(control)] = text;
+}
 
 void ui_set_picture(std::string_view, const ByteSet&) {}
 

@@ -9,9 +9,9 @@
 #include "text/types.h"
 
 struct RecordingToolkit {
-    std::vector<std::string> calls;              // "startup", "create", "loop", "open"
-    std::map<std::string, Text> captions;         // what ui_get_text answers, by control name
-    std::vector<Text> opened;                     // every text handed to ui_open_in_browser
+    std::vector<std::string> calls;        // "startup", "create", "loop", "open"
+    std::map<std::string, Text> captions;  // what ui_get_text answers, by control name
+    std::vector<Text> opened;              // every text handed to ui_open_in_browser
     const struct WindowDescription* created = nullptr;
 
     void reset() { *this = RecordingToolkit{}; }

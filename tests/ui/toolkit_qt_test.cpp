@@ -158,10 +158,34 @@ TEST_F(WindowTest, EveryControlIsBuiltAsDescribed) {
     const Row rows[] = {
         {"透明标签1", kTransparent, nullptr, {216, 224, 632, 112}, "url", 14, 0xFF0088FF, 0, true},
         {"图片框1", kPicture, nullptr, {688, 320, 104, 104}, nullptr, 0, 0, 0, false},
-        {"查询标签_2", kLabel, nullptr, {384, 376, 304, 48}, "关注右侧公众号，实时了解更多资讯\r\n公众号由NUVIRO DRUVEN 运营", 13, 0xFF606060, kWhiteRgb, false},
-        {"查询标签_1", kLabel, nullptr, {16, 376, 360, 48}, "出于免费公开原则，禁止倒卖\r\n本工具由【TELMORA】作者VORANT打造", 13, 0xFF606060, kWhiteRgb, false},
+        {"查询标签_2",
+         kLabel,
+         nullptr,
+         {384, 376, 304, 48},
+         "关注右侧公众号，实时了解更多资讯\r\n公众号由NUVIRO DRUVEN 运营",
+         13,
+         0xFF606060,
+         kWhiteRgb,
+         false},
+        {"查询标签_1",
+         kLabel,
+         nullptr,
+         {16, 376, 360, 48},
+         "出于免费公开原则，禁止倒卖\r\n本工具由【TELMORA】作者VORANT打造",
+         13,
+         0xFF606060,
+         kWhiteRgb,
+         false},
         {"透明标签2", kTransparent, nullptr, {16, 352, 184, 24}, kHomePageAddress, 14, 0xFF0088FF, 0, true},
-        {"查询标签_12", kLabel, nullptr, {216, 120, 200, 18}, "该产品所属类目下6个月询盘数：", 13, 0xFF606060, kWhiteRgb, false},
+        {"查询标签_12",
+         kLabel,
+         nullptr,
+         {216, 120, 200, 18},
+         "该产品所属类目下6个月询盘数：",
+         13,
+         0xFF606060,
+         kWhiteRgb,
+         false},
         {"透明标签193", kLabel, nullptr, {216, 144, 144, 48}, "0", 35, 0xFF0088FF, kWhiteRgb, false},
         {"查询标签_11", kLabel, nullptr, {432, 120, 104, 18}, "浏览人数", 13, 0xFF606060, kWhiteRgb, false},
         {"透明标签179", kLabel, nullptr, {432, 144, 128, 48}, "0", 35, 0xFF0088FF, kWhiteRgb, false},
@@ -222,7 +246,8 @@ TEST_F(WindowTest, LabelsFillTheirBackgroundAndTransparentLabelsDrawOnlyGlyphs) 
     dark.background = Color::rgb_value(0x000000);
     open(dark);
     const QImage img = grab();
-    for (const char* label : {"查询标签_2", "查询标签_1", "查询标签_12", "透明标签193", "查询标签_11", "透明标签179", "表计数59"}) {
+    for (const char* label :
+         {"查询标签_2", "查询标签_1", "查询标签_12", "透明标签193", "查询标签_11", "透明标签179", "表计数59"}) {
         SCOPED_TRACE(label);
         const QRect r = area(label);
         EXPECT_EQ(img.pixel(r.bottomRight()), kWhiteRgb);
@@ -258,7 +283,8 @@ TEST_F(WindowTest, AnEmptyPictureBoxShowsItsBackground) {
 TEST_F(WindowTest, AChangedCaptionLeavesNoTraceOfTheOldOne) {
     // The detail link lies over nothing but the window, apart from the QR picture at its lower right.
     const QRect link = area("透明标签1").intersected(QRect(0, 0, area("图片框1").left(), window_->height()));
-    ui_set_text("透明标签1", Text("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW WWWWWWWWWWWWWWWWWWWWW"));
+    ui_set_text("透明标签1",
+                Text("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW WWWWWWWWWWWWWWWWWWWWW"));
     QImage img = grab();
     const QRect wide = ink_box(img, link, kWhiteRgb);
     EXPECT_GT(wide.height(), 30) << "the long caption wraps onto several lines";
@@ -351,20 +377,36 @@ TEST_F(InputTest, PressesActOnTheLeftButtonGoingDownOnce) {
         std::vector<Press> expected;
     };
     const Row rows[] = {
-        {"left press on the detail link acts before release", kPress, Qt::LeftButton, {}, {226, 234},
+        {"left press on the detail link acts before release",
+         kPress,
+         Qt::LeftButton,
+         {},
+         {226, 234},
          {{kDetail, {10, 10, 0}}}},
         {"left press on the home page link", kClick, Qt::LeftButton, {}, {20, 360}, {{kHome, {4, 8, 0}}}},
-        {"modifiers arrive as 1 Ctrl, 2 Shift, 4 Alt", kClick, Qt::LeftButton,
-         Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier, {20, 360}, {{kHome, {4, 8, 7}}}},
+        {"modifiers arrive as 1 Ctrl, 2 Shift, 4 Alt",
+         kClick,
+         Qt::LeftButton,
+         Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier,
+         {20, 360},
+         {{kHome, {4, 8, 7}}}},
         {"shift alone", kClick, Qt::LeftButton, Qt::ShiftModifier, {20, 360}, {{kHome, {4, 8, 2}}}},
         {"right press does nothing", kClick, Qt::RightButton, {}, {226, 234}, {}},
         {"middle press does nothing", kClick, Qt::MiddleButton, {}, {226, 234}, {}},
-        {"a double click on the query label acts once", kDoubleClick, Qt::LeftButton, {}, {306, 53},
+        {"a double click on the query label acts once",
+         kDoubleClick,
+         Qt::LeftButton,
+         {},
+         {306, 53},
          {{kQuery, {52, 12, 0}}}},
         {"a double click on a link acts once", kDoubleClick, Qt::LeftButton, {}, {226, 234}, {{kDetail, {10, 10, 0}}}},
         {"the button face beside the query label does nothing", kClick, Qt::LeftButton, {}, {240, 53}, {}},
         {"the button face below the query label does nothing", kClick, Qt::LeftButton, {}, {306, 67}, {}},
-        {"the detail link lies above the QR picture where they overlap", kClick, Qt::LeftButton, {}, {700, 325},
+        {"the detail link lies above the QR picture where they overlap",
+         kClick,
+         Qt::LeftButton,
+         {},
+         {700, 325},
          {{kDetail, {484, 101, 0}}}},
         {"the QR picture below the overlap does nothing", kClick, Qt::LeftButton, {}, {700, 345}, {}},
         {"a plain label does nothing", kClick, Qt::LeftButton, {}, {250, 160}, {}},
@@ -373,9 +415,15 @@ TEST_F(InputTest, PressesActOnTheLeftButtonGoingDownOnce) {
         SCOPED_TRACE(row.name);
         presses().clear();
         switch (row.gesture) {
-            case kPress: QTest::mousePress(window_->windowHandle(), row.button, row.modifiers, row.at); break;
-            case kClick: QTest::mouseClick(window_->windowHandle(), row.button, row.modifiers, row.at); break;
-            case kDoubleClick: QTest::mouseDClick(window_->windowHandle(), row.button, row.modifiers, row.at); break;
+            case kPress:
+                QTest::mousePress(window_->windowHandle(), row.button, row.modifiers, row.at);
+                break;
+            case kClick:
+                QTest::mouseClick(window_->windowHandle(), row.button, row.modifiers, row.at);
+                break;
+            case kDoubleClick:
+                QTest::mouseDClick(window_->windowHandle(), row.button, row.modifiers, row.at);
+                break;
         }
         ASSERT_EQ(presses().size(), row.expected.size());
         for (size_t i = 0; i < row.expected.size(); ++i) {
@@ -492,10 +540,16 @@ TEST_F(OpenerTest, PressingALinkHandsItsCaptionToTheOpenerAsOneArgument) {
         {"the detail link before any lookup", "透明标签1", std::nullopt, {226, 234}, qs("1\nurl\n")},
         {"the home page link", "透明标签2", std::nullopt, {20, 360}, qs("1\n") + qs(kHomePageAddress) + "\n"},
         {"a detail link without a url", "透明标签1", Text("https:"), {226, 234}, qs("1\nhttps:\n")},
-        {"no shell in between", "透明标签1", Text("https://a.example/p?x=1&y=$(id) `id`;'\"\\"), {226, 234},
+        {"no shell in between",
+         "透明标签1",
+         Text("https://a.example/p?x=1&y=$(id) `id`;'\"\\"),
+         {226, 234},
          qs("1\nhttps://a.example/p?x=1&y=$(id) `id`;'\"\\\n")},
-        {"code page 936 arrives as the desktop's UTF-8", "透明标签1", Text("https://a.example/\xB2\xE9\xD1\xAF"),
-         {226, 234}, qs("1\nhttps://a.example/查询\n")},
+        {"code page 936 arrives as the desktop's UTF-8",
+         "透明标签1",
+         Text("https://a.example/\xB2\xE9\xD1\xAF"),
+         {226, 234},
+         qs("1\nhttps://a.example/查询\n")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -605,14 +659,18 @@ TEST_F(WindowTest, SetPictureDecodesEachFormatAndShowsOnlyTheBackgroundOtherwise
 
 // JPEG and GIF decoders see hostile bytes too: mutated real pictures must not bring the window down.
 TEST_F(WindowTest, MutatedPicturesNeverBreakTheWindow) {
-    const QByteArray sources[] = {encode(solid(40, 30, 0xFF336699), "jpeg"), encode(solid(40, 30, 0xFF336699), "png"),
+    const QByteArray sources[] = {encode(solid(40, 30, 0xFF336699), "jpeg"),
+                                  encode(solid(40, 30, 0xFF336699), "png"),
                                   encode(solid(16, 16, 0xFF336699, QImage::Format_ARGB32), "ico"),
-                                  encode(solid(9, 9, 0xFF336699), "bmp"), gif({0, 1, 0}), pcx(0xFF336699)};
+                                  encode(solid(9, 9, 0xFF336699), "bmp"),
+                                  gif({0, 1, 0}),
+                                  pcx(0xFF336699)};
     std::mt19937 rng(2021);
     for (const QByteArray& source : sources) {
         for (int i = 0; i < 60; ++i) {
             QByteArray b = source;
-            for (int k = 0; k < 4; ++k) b[static_cast<qsizetype>(8 + rng() % (b.size() - 8))] = static_cast<char>(rng());
+            for (int k = 0; k < 4; ++k)
+                b[static_cast<qsizetype>(8 + rng() % (b.size() - 8))] = static_cast<char>(rng());
             ui_set_picture("图片框27", bytes_of(b));
             ui_set_picture("图片框27", bytes_of(b.left(static_cast<qsizetype>(rng() % b.size()))));
         }
