@@ -13,7 +13,10 @@
 //   surrogate one.
 // - In UTF-8 output, a surrogate pair becomes its four-byte sequence and a lone surrogate EF BF BD (U+FFFD).
 //
-// Anything else the Windows converters accept (other code pages, other flags) fails with 0 here.
+// Two things Windows does are left out on purpose: its best-fit mappings (there U+00B2 becomes '2'; here
+// every character iconv's CP936 lacks becomes the default character) and its mapping of 936's
+// user-defined areas to the private use area, which iconv does not define either. Anything else the Windows
+// converters accept (other code pages, other flags) fails with 0 here.
 #include <iconv.h>
 
 #include <bit>
