@@ -336,7 +336,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override {
-        if (escape_closes_ && e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        if (escape_closes_ && e->key() == Qt::Key_Escape) {
             close();
             return;
         }

@@ -540,6 +540,7 @@ TEST_F(OpenerTest, PressingALinkHandsItsCaptionToTheOpenerAsOneArgument) {
         {"the detail link before any lookup", "透明标签1", std::nullopt, {226, 234}, qs("1\nurl\n")},
         {"the home page link", "透明标签2", std::nullopt, {20, 360}, qs("1\n") + qs(kHomePageAddress) + "\n"},
         {"a detail link without a url", "透明标签1", Text("https:"), {226, 234}, qs("1\nhttps:\n")},
+        {"an empty caption is passed on", "透明标签1", Text::present_empty(), {226, 234}, qs("1\n\n")},
         {"no shell in between",
          "透明标签1",
          Text("https://a.example/p?x=1&y=$(id) `id`;'\"\\"),
