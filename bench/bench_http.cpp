@@ -1,7 +1,8 @@
 // Downloading large bodies from a loopback server: web_fetch (1 KB reads through the client seam, appended
 // in place) against a reference libcurl program that writes the same body into one buffer reserved to the
-// body's size, measured in the same run. Prints the best and median times, the ratio of the best, the growth from 10 MB to
-// 100 MB, and the peak memory each needed on top of what the process held before, as a multiple of the body.
+// body's size, measured in the same run. Prints the best and median times, the ratio of the best, the growth
+// from 10 MB to 100 MB, and the peak memory each needed on top of what the process held before, as a multiple
+// of the body.
 //
 //   build-bench/bin/bench_http            # 10 MB and 100 MB
 //   build-bench/bin/bench_http 5 50       # other sizes, in MB

@@ -233,9 +233,9 @@ struct RequestHandle : HandleBase {
     std::string agent;
     std::string proxy;
     std::string body;
-    std::string pending;        // body bytes curl has delivered and the caller has not read yet
+    std::string pending;  // body bytes curl has delivered and the caller has not read yet
     size_t pending_offset = 0;
-    std::string raw_headers;    // the status line and header lines of the latest response, CR LF separated
+    std::string raw_headers;  // the status line and header lines of the latest response, CR LF separated
     std::chrono::steady_clock::time_point last_activity;
     std::chrono::seconds stall_limit{30};
     curl_off_t last_down = 0, last_up = 0;
@@ -248,6 +248,13 @@ struct RequestHandle : HandleBase {
 
 class HandleRegistry {
 public:
+    HandleRegistry() = default;
+    ~HandleRegistry() {
+        for (HandleBase* h : live_) delete h;
+    }
+    HandleRegistry(const HandleRegistry&) = delete;
+    HandleRegistry& operator=(const HandleRegistry&) = delete;
+
     HttpHandle add(std::unique_ptr<HandleBase> h) {
         std::lock_guard lock(mutex_);
         HandleBase* raw = h.release();

@@ -17,12 +17,12 @@
 #include "http/client.h"
 
 struct RecordedCall {
-    std::string op;                                  // "open", "connect", "open_request", ...
-    HttpHandle handle = nullptr;                     // the handle the call acted on; null for open
-    std::vector<std::optional<std::string>> texts;   // string arguments in order, nullopt for a null pointer
-    std::vector<uint64_t> numbers;                   // numeric arguments in order
-    std::optional<std::string> bytes;                // the send body or the option buffer; nullopt for null
-    HttpHandle result = nullptr;                     // the handle an open returned
+    std::string op;                                 // "open", "connect", "open_request", ...
+    HttpHandle handle = nullptr;                    // the handle the call acted on; null for open
+    std::vector<std::optional<std::string>> texts;  // string arguments in order, nullopt for a null pointer
+    std::vector<uint64_t> numbers;                  // numeric arguments in order
+    std::optional<std::string> bytes;               // the send body or the option buffer; nullopt for null
+    HttpHandle result = nullptr;                    // the handle an open returned
 
     // The string argument at `i`, or "<null>" for a null pointer.
     std::string text(size_t i) const { return i < texts.size() && texts[i] ? *texts[i] : "<null>"; }
@@ -35,9 +35,10 @@ struct ScriptedResponse {
     bool fail_open = false;
     bool fail_connect = false;
     bool fail_open_request = false;
-    bool fail_send = false;          // send reports failure and nothing is read or queried successfully
-    bool headers_available = true;   // false: the header query fails and writes nothing
-    std::optional<uint32_t> content_length;  // what the length query answers; left out: the query fails
+    bool fail_send = false;  // send reports failure; nothing is read or queried afterwards
+    bool headers_available = true;  // false: the header query fails and writes nothing
+    // What the length query answers; left out, the query fails.
+    std::optional<uint32_t> content_length = std::nullopt;
 };
 
 class RecordingHttpClient : public HttpClient {

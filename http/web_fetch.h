@@ -4,7 +4,8 @@
 // std::optional left empty is "left out". By-reference parameters are pointers to the caller's variables;
 // a null pointer reads as empty and discards what the routine would write there. Status codes are not
 // interpreted: an error page is a body like any other. A request that cannot be set up gives an empty
-// ByteSet.
+// ByteSet and writes none of the outputs. out_headers receives the status line and header lines of the final
+// response however long they are; when the client delivers none, it holds 5000 blanks.
 //
 //   Text headers;
 //   ByteSet body = web_fetch(url, {.out_headers = &headers});
@@ -18,7 +19,7 @@
 class HttpClient;
 
 struct WebFetchOptions {
-    int32_t method_index = 0;                    // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT
+    int32_t method_index = 0;                    // 0 GET 1 POST 2 HEAD 3 PUT 4 OPTIONS 5 DELETE 6 TRACE 7 CONNECT
     const Text* post_text = nullptr;             // body as text, used when post_bytes is empty
     Text* send_cookies = nullptr;                // provided (even empty): client cookie store off, merging on
     Text* out_cookies = nullptr;                 // written: cookies the response set

@@ -156,8 +156,9 @@ TEST(WebFetchTest, MethodsAndBodies) {
             EXPECT_EQ(send.numbers[1], 0u);
         }
         EXPECT_EQ(post_bytes.bytes(), row.post_bytes_after);
-        bool has_content_type = send.text(0).find("Content-Type: application/x-www-form-urlencoded") != std::string::npos;
-        EXPECT_EQ(has_content_type, row.content_type_line);
+        const std::string block = send.text(0);
+        EXPECT_EQ(block.find("Content-Type: application/x-www-form-urlencoded") != std::string::npos,
+                  row.content_type_line);
     }
 }
 
