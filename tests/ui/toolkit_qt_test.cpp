@@ -455,10 +455,20 @@ TEST_F(InputTest, TheSelectionIsHiddenWithoutTheFocus) {
     QTest::mouseClick(window_->windowHandle(), Qt::LeftButton, {}, QPoint(60, 53));
     QTest::keyClicks(edit, qs("88888888"));
     edit->selectAll();
-    const QPalette p = edit->palette();
-    EXPECT_NE(p.color(QPalette::Active, QPalette::Highlight), p.color(QPalette::Active, QPalette::Base));
-    EXPECT_EQ(p.color(QPalette::Inactive, QPalette::Highlight), p.color(QPalette::Inactive, QPalette::Base));
-    EXPECT_EQ(p.color(QPalette::Inactive, QPalette::HighlightedText), p.color(QPalette::Inactive, QPalette::Text));
+    const QRgb highlight = edit->palette().color(QPalette::Active, QPalette::Highlight).rgb();
+    const QRect box = area("当前ID");
+    EXPECT_GT(count_pixels(grab(), box, highlight), 50) << "selected while focused";
+
+    QWidget other;
+    other.resize(50, 50);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_FALSE(edit->hasFocus());
+    const QImage img = grab();
+    EXPECT_EQ(count_pixels(img, box, highlight, 30), 0) << "no selection drawn without the focus";
+    EXPECT_GT(count_pixels(img, box, 0xFF808080, 40), 10) << "the text is still there";
+    EXPECT_EQ(edit->selectedText(), qs("88888888")) << "the selection itself is kept";
 }
 
 TEST_F(InputTest, EscClosesTheWindowAndEndsTheLoop) {
