@@ -6,6 +6,7 @@
 
 #include <iterator>
 
+#include "lookup/run_lookup.h"
 #include "ui/pictures.h"
 
 namespace {
@@ -114,7 +115,7 @@ constexpr ControlDescription kControls[] = {
      // "查询"
      .label = {.caption = "\xB2\xE9\xD1\xAF", .font = font_of_height(14), .text_rgb = 0xFFFFFF,
                .h_align = HorizontalAlign::kCenter, .word_wrap = false},
-     .on_left_press = nullptr},
+     .on_left_press = run_lookup},
     {.name = "图片框_bg1",
      .kind = ControlKind::kPictureBox,
      .left = 8, .top = 114, .width = 192, .height = 192,
