@@ -13,9 +13,7 @@ namespace {
 
 // The UTF-8 text in code page 936, by the converter of the text module (tested on its own against the
 // platform's converter).
-std::string gbk_of(const char* utf8) {
-    return utf8_to_local(Text(utf8)).bytes();
-}
+std::string gbk_of(const char* utf8) { return utf8_to_local(Text(utf8)).bytes(); }
 
 const ControlDescription& control(std::string_view name) {
     const ControlDescription* c = find_control(main_window_description(), name);
