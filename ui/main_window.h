@@ -6,7 +6,7 @@
 // pictures are the encoded bytes built into the program. Captions and the font face are code page 936
 // bytes; control names are UTF-8 and are the keys the toolkit operations take.
 //
-//   int main(int argc, char** argv) { ui_startup(argc, argv); return start_program(); }
+//   int main() { return start_program(); }
 #pragma once
 
 #include <cstddef>
@@ -172,8 +172,8 @@ const WindowDescription& main_window_description();
 // The control named `name` in `description`, or null.
 const ControlDescription* find_control(const WindowDescription& description, std::string_view name);
 
-// Prepares nothing of its own (the toolkit is started by the caller), creates the main window, runs the
-// message loop and returns 0 once the window has closed.
+// Starts the toolkit, creates the main window from its description, runs the message loop and returns 0
+// once the window has closed. The program has no start-up or shutdown work of its own.
 int start_program();
 
 // Hands the caption of the link label `label` ("透明标签1" or "透明标签2") unchanged to the desktop's open
