@@ -54,7 +54,7 @@ TEST(ImageFormat, RecognisesEachFormatByItsFirstBytes) {
 }
 
 // A PCX file with the given layout; `lines` holds each scan line's planes one after another.
-struct PcxSpec {
+struct PcxLayout {
     uint8_t version = 5;
     uint8_t bits = 8;
     uint8_t planes = 1;
@@ -62,7 +62,7 @@ struct PcxSpec {
     uint16_t bytes_per_line = 0;
 };
 
-std::string pcx_header(const PcxSpec& s) {
+std::string pcx_header(const PcxLayout& s) {
     std::string h(128, '\0');
     auto put16 = [&](size_t at, uint16_t v) {
         h[at] = static_cast<char>(v & 0xFF);

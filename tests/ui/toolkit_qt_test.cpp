@@ -510,8 +510,8 @@ protected:
         const QString script = dir_.filePath("xdg-open");
         QFile f(script);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record_path() + ".part' && mv '" + record_path() +
-                 ".part' '" + record_path() + "'\n")
+        f.write(("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record_path() + ".tmp' && mv '" + record_path() +
+                 ".tmp' '" + record_path() + "'\n")
                     .toUtf8());
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
