@@ -88,6 +88,8 @@ RgbaImage pcx_decode(std::string_view bytes) {
     // before allocating for it.
     const size_t line_bytes = bytes_per_line * planes;
     const size_t total = line_bytes * static_cast<size_t>(height);
+    // Padding aside, no layout takes more than four bytes a pixel; wide padded lines do not get past this.
+    if (total > static_cast<size_t>(kPcxMaxPixels) * 4) return {};
     if (total / 63 > data.size() / 2 + 1) return {};
     std::vector<uint8_t> raw(total);
     if (!unpack_runs(data, raw)) return {};
