@@ -39,6 +39,7 @@ protected:
                    TestResponse{.body = "<html><div id=\"nc_1_n1z\">slide to verify (captcha)</div></html>"});
         server_.on("/detail/compareProducts.html?ids=4&pids=", TestResponse{.status = 204, .reason = "No Content"});
         server_.on("/kf/H1234abcd/flask.png_350x350.png", TestResponse{.body = kPng});
+        plain_.on("/", TestResponse{.status = 404, .reason = "Not Found"});
         dir_ = std::filesystem::temp_directory_path() / ("xunpan-cli-e2e-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir_);
     }
@@ -49,9 +50,11 @@ protected:
         const std::string in = (dir_ / "stdin").string(), out = (dir_ / "stdout").string(),
                           err = (dir_ / "stderr").string();
         std::ofstream(in, std::ios::binary) << input;
+        // A page without an image URL makes the image request for "https:" alone: the host "https", port 80.
         const std::string port = std::to_string(server_.port());
         const std::string cmd = "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port +
-                                ",img.example-cdn.com:443:127.0.0.1:" + port + "' '" XP_CLI_DRIVER "' " + args +
+                                ",img.example-cdn.com:443:127.0.0.1:" + port +
+                                ",https:80:127.0.0.1:" + std::to_string(plain_.port()) + "' '" XP_CLI_DRIVER "' " + args +
                                 " <'" + in + "' >'" + out + "' 2>'" + err + "'";
         CliRun r;
         const int raw = std::system(cmd.c_str());
@@ -62,6 +65,7 @@ protected:
     }
 
     TestServer server_{TestServer::Scheme::kHttps};
+    TestServer plain_{TestServer::Scheme::kHttp};
     std::filesystem::path dir_;
 };
 
@@ -91,6 +95,9 @@ TEST_F(CliEndToEnd, JsonRecordsAndTheRequestsMade) {
     EXPECT_EQ(page.header("Accept-Language"), "zh-cn");
     EXPECT_EQ(requests[1].header("Host"), "img.example-cdn.com");
     EXPECT_EQ(requests[1].target, "/kf/H1234abcd/flask.png_350x350.png");
+    // The second ID's page has no image URL: its image request goes to "https:" alone, as the window's does.
+    ASSERT_EQ(plain_.requests().size(), 1u);
+    EXPECT_EQ(plain_.requests()[0].target, "/");
 }
 
 TEST_F(CliEndToEnd, CsvFromStandardInputWithImagesSaved) {
