@@ -305,7 +305,12 @@ TEST_F(WindowTest, CaptionsArePlacedByWrapAndAlignment) {
     ui_set_text("表计数59", Text("X"));
     // "&" is an ordinary character, not a mnemonic marker.
     ui_set_text("查询标签_11", Text("&"));
+    // Lines beyond the rectangle are clipped: nothing reaches the gap below this 18-pixel label.
+    ui_set_text("查询标签_12", Text("WWWW WWWW WWWW WWWW WWWW WWWW WWWW WWWW WWWW WWWW WWWW WWWW"));
     const QImage img = grab();
+    const QRect gap(area("查询标签_12").bottomLeft() + QPoint(0, 1), QSize(area("查询标签_12").width(), 5));
+    EXPECT_EQ(count_pixels(img, gap, kWhiteRgb), gap.width() * gap.height());
+    EXPECT_GT(ink_box(img, area("查询标签_12"), kWhiteRgb).width(), 150) << "the first line is drawn";
     const QRect top = ink_box(img, area("查询标签_1"), kWhiteRgb), top_area = area("查询标签_1");
     EXPECT_LT(top.top() - top_area.top(), 8);
     const QRect mid = ink_box(img, area("表计数59"), kWhiteRgb), mid_area = area("表计数59");
