@@ -212,8 +212,12 @@ protected:
         if (img.isNull()) return;
         QPainter p(this);
         if (props_.display == PictureDisplay::kStretch) {
-            p.setRenderHint(QPainter::SmoothPixmapTransform);
-            p.drawImage(rect(), img);
+            // Scaled once per picture (or frame) and size: a caption changing over the box repaints it.
+            if (scaled_source_ != img.cacheKey() || scaled_.size() != size()) {
+                scaled_ = img.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                scaled_source_ = img.cacheKey();
+            }
+            p.drawImage(QPoint(0, 0), scaled_);
         } else {
             p.drawImage(QPoint(0, 0), img);
         }
@@ -273,6 +277,8 @@ private:
 
     const PictureProperties props_;
     QImage image_;
+    QImage scaled_;
+    qint64 scaled_source_ = 0;
     QByteArray data_;  // an animation reads from these bytes while it plays
     std::unique_ptr<QBuffer> buffer_;
     std::unique_ptr<QMovie> movie_;
