@@ -121,6 +121,8 @@ TEST_F(LookupWindowTest, APageShapedLikeTheRealOneFillsTheWindowAndTheLinkOpensT
     EXPECT_EQ(shown("透明标签1"),
               "https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html");
     EXPECT_EQ(picture_centre(), kRed);
+    // For people to look at: the window after a lookup.
+    EXPECT_TRUE(window_->grab().save(QStringLiteral(XP_LOOKUP_SCREENSHOT)));
 
     // Exactly the page request and the image request, shaped as the marketplace sees them.
     const auto requests = secure_.requests();
