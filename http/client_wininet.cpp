@@ -5,18 +5,18 @@
 // where the library or one of its functions is missing ends the program with a message that names it,
 // instead of refusing to start with the loader's cryptic one.
 //
-// Tests may map a host and port to a local server (http/client_testing.h). WinINet has no such option, so
-// a mapped connection is made to the local server and the request carries a Host line that names the
-// original host; the TLS handshake then names the local server. Redirects that WinINet follows to another
-// host are not mapped. With nothing mapped, and the usual time limits, every call is passed through as
-// the caller made it.
+// Tests may map a host and port to a local server (http/client_testing.h). WinINet has no such option, so a
+// mapped connection is simply made to the local server, which the Host line and the TLS handshake then
+// name; WinINet also decides the server of a request from its Host line, so that line is left alone.
+// Redirects that WinINet follows to another host are not mapped. With nothing mapped and the usual time
+// limits, every call goes through as the caller made it, except that an object name is percent-encoded
+// where it holds bytes that cannot stand in a request line (below).
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "http/client.h"
@@ -94,6 +94,24 @@ std::string ascii_lower(std::string s) {
     return s;
 }
 
+// The object name with every byte that cannot stand in a request target (controls, the blank, DEL and
+// bytes from 0x80 up) written as %XX; other bytes, '%' included, unchanged.
+std::string encode_object_name(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    for (unsigned char c : name) {
+        if (c <= 0x20 || c >= 0x7F) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 // Sets the time limits a test shortened; with the usual limits WinINet keeps its own defaults.
 void apply_test_timeouts(HINTERNET internet) {
     const HttpTimeouts t = http_timeouts();
@@ -125,11 +143,8 @@ public:
             const std::string host = ascii_lower(server);
             for (const HttpConnectTarget& t : targets) {
                 if (t.host != host || (t.port != port && !(port == 0 && (t.port == 80 || t.port == 443)))) continue;
-                HINTERNET c = fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service,
-                                                    flags, context);
-                if (c) remember(connections_, c, port == 0 ? std::string(server)
-                                                           : std::string(server) + ":" + std::to_string(port));
-                return c;
+                return fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service, flags,
+                                             context);
             }
         }
         return fn_internet_connect()(internet, server, port, user, password, service, flags, context);
@@ -138,12 +153,13 @@ public:
     HttpHandle open_request(HttpHandle connection, const char* verb, const char* object_name, const char* version,
                             const char* referrer, const char** accept_types, uint32_t flags,
                             uintptr_t context) override {
-        HINTERNET r = fn_http_open_request()(connection, verb, object_name, version, referrer, accept_types, flags,
+        // A line break in the object name would end the request line and start a header line of the URL's
+        // choosing; spaces and bytes beyond ASCII would be mangled. They go percent-encoded, as in a URL.
+        const std::string encoded = object_name ? encode_object_name(object_name) : std::string();
+        const char* object = object_name && encoded != object_name ? encoded.c_str() : object_name;
+        HINTERNET r = fn_http_open_request()(connection, verb, object, version, referrer, accept_types, flags,
                                              context);
-        if (r) {
-            std::string host = recalled(connections_, connection);
-            if (!host.empty()) remember(requests_, r, host);
-        }
+        apply_test_timeouts(r);  // WinINet does not pass a session's time limits on to its requests
         return r;
     }
 
@@ -155,13 +171,7 @@ public:
     bool send_request(HttpHandle request, const char* headers, uint32_t headers_length, const void* body,
                       uint32_t body_length) override {
         // The optional body is declared LPVOID but is only read.
-        void* b = const_cast<void*>(body);
-        const std::string host = recalled(requests_, request);
-        if (host.empty()) return fn_http_send_request()(request, headers, headers_length, b, body_length) != FALSE;
-        // A mapped connection: WinINet's own Host line would name the local server; ours replaces it.
-        std::string block = "Host: " + host;
-        if (headers && headers_length > 0) block += "\r\n" + std::string(headers, headers_length);
-        return fn_http_send_request()(request, block.c_str(), static_cast<DWORD>(block.size()), b, body_length) !=
+        return fn_http_send_request()(request, headers, headers_length, const_cast<void*>(body), body_length) !=
                FALSE;
     }
 
@@ -185,33 +195,7 @@ public:
         return ok != FALSE;
     }
 
-    bool close(HttpHandle handle) override {
-        forget(handle);
-        return fn_internet_close_handle()(handle) != FALSE;
-    }
-
-private:
-    using HostMap = std::map<HttpHandle, std::string>;
-
-    void remember(HostMap& map, HttpHandle h, std::string host) {
-        std::lock_guard lock(mutex_);
-        map[h] = std::move(host);
-    }
-    std::string recalled(const HostMap& map, HttpHandle h) {
-        std::lock_guard lock(mutex_);
-        auto it = map.find(h);
-        return it == map.end() ? std::string() : it->second;
-    }
-    void forget(HttpHandle h) {
-        std::lock_guard lock(mutex_);
-        connections_.erase(h);
-        requests_.erase(h);
-    }
-
-    // Only mapped connections and their requests are kept here, so the maps stay empty outside tests.
-    std::mutex mutex_;
-    HostMap connections_;
-    HostMap requests_;
+    bool close(HttpHandle handle) override { return fn_internet_close_handle()(handle) != FALSE; }
 };
 
 }  // namespace

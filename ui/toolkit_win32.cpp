@@ -596,6 +596,7 @@ LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         case WM_PRINTCLIENT:
             paint_control(*c, reinterpret_cast<HDC>(wparam));
             return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(c->font.get());
         case WM_SETCURSOR:
             if (LOWORD(lparam) == HTCLIENT) {
                 SetCursor(LoadCursorA(nullptr, c->desc->cursor == MouseCursor::kHand ? IDC_HAND : IDC_ARROW));
@@ -668,13 +669,32 @@ void register_classes(HINSTANCE instance) {
     RegisterClassExW(&control);
 }
 
+// The image of an ICO file that suits a `size`-pixel icon best (that size, else the next larger, else the
+// largest), made into an icon. LookupIconIdFromDirectoryEx reads only the directory of an icon resource,
+// whose entries differ from a file's, so the file's directory is read here.
 UniqueIcon icon_of(const EmbeddedPicture& ico, int size) {
-    if (ico.empty()) return {};
-    auto* bytes = const_cast<BYTE*>(ico.data);
-    int offset = LookupIconIdFromDirectoryEx(bytes, TRUE, size, size, LR_DEFAULTCOLOR);
-    if (offset <= 0 || static_cast<size_t>(offset) >= ico.size) return {};
-    return UniqueIcon(CreateIconFromResourceEx(bytes + offset, static_cast<DWORD>(ico.size - offset), TRUE,
-                                               0x00030000, size, size, LR_DEFAULTCOLOR));
+    auto u16 = [&](size_t at) { return static_cast<uint32_t>(ico.data[at] | ico.data[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    if (ico.size < 6 || u16(0) != 0 || u16(2) != 1) return {};
+    const size_t count = u16(4);
+    if (ico.size < 6 + 16 * count) return {};
+    size_t best = count;
+    int best_width = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t e = 6 + 16 * i;
+        const int width = ico.data[e] == 0 ? 256 : ico.data[e];
+        if (u32(e + 12) > ico.size || u32(e + 8) > ico.size - u32(e + 12)) continue;
+        const bool better = best == count || (width >= size && (best_width < size || width < best_width)) ||
+                            (width < size && best_width < size && width > best_width);
+        if (better) {
+            best = i;
+            best_width = width;
+        }
+    }
+    if (best == count) return {};
+    const size_t e = 6 + 16 * best;
+    auto* image = const_cast<BYTE*>(ico.data + u32(e + 12));
+    return UniqueIcon(CreateIconFromResourceEx(image, u32(e + 8), TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
 [[noreturn]] void fail_window(const char* what) {
@@ -683,9 +703,12 @@ UniqueIcon icon_of(const EmbeddedPicture& ico, int size) {
     ExitProcess(1);  // not reached: FatalAppExitA ends the process
 }
 
-bool create_control(Control& c, HINSTANCE instance) {
+// Creates the control's window. Its child-window ID is its 1-based place in the description, so tools
+// and tests find a control with GetDlgItem.
+bool create_control(Control& c, int id, HINSTANCE instance) {
     const ControlDescription& d = *c.desc;
     HWND parent = c.parent ? c.parent->hwnd : toolkit().main;
+    auto* child_id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     if (d.visible) style |= WS_VISIBLE;
     if (!d.enabled) style |= WS_DISABLED;
@@ -705,7 +728,7 @@ bool create_control(Control& c, HINSTANCE instance) {
                                                         : ES_LEFT;
         std::wstring content = wide_from_gbk(e.content ? e.content : "");
         c.hwnd = CreateWindowExW(0, L"EDIT", content.c_str(), style, d.left, d.top, d.width, d.height, parent,
-                                 nullptr, instance, nullptr);
+                                 child_id, instance, nullptr);
         if (!c.hwnd) return false;
         SetWindowLongPtrW(c.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&c));
         c.edit_proc = reinterpret_cast<WNDPROC>(
@@ -723,7 +746,7 @@ bool create_control(Control& c, HINSTANCE instance) {
         } else if (!d.picture.picture.empty()) {
             c.picture = picture_of(d.picture.picture.bytes(), d);
         }
-        if (!CreateWindowExW(0, kControlClass, nullptr, style, d.left, d.top, d.width, d.height, parent, nullptr,
+        if (!CreateWindowExW(0, kControlClass, nullptr, style, d.left, d.top, d.width, d.height, parent, child_id,
                              instance, &c)) {
             return false;
         }
@@ -789,7 +812,9 @@ void ui_create_main_window(const WindowDescription& description) {
             if (!c->parent) fail_window("a control's parent is missing");
         }
         t.controls.push_back(std::move(c));
-        if (!create_control(*t.controls.back(), instance)) fail_window("a control");
+        if (!create_control(*t.controls.back(), static_cast<int>(t.controls.size()), instance)) {
+            fail_window("a control");
+        }
     }
 
     ShowWindow(t.main, SW_SHOWNORMAL);
