@@ -152,18 +152,19 @@ private:
 bool gbk_lead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 bool gbk_trail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
-struct GbkTables {
-    // UTF-16 unit -> its 936 bytes: 0 when 936 lacks it, below 0x100 one byte, else lead << 8 | trail.
+// UTF-16 unit -> its 936 bytes: 0 when 936 lacks it, below 0x100 one byte, else lead << 8 | trail.
+struct GbkEncodeTable {
     uint16_t to_gbk[0x10000];
-    // A single byte 0x80-0xFF at its own value, a two-byte character at lead << 8 | trail -> its unit;
-    // 0 when 936 does not define it.
+};
+// A single byte 0x80-0xFF at its own value, a two-byte character at lead << 8 | trail -> its unit; 0 when
+// 936 does not define it.
+struct GbkDecodeTable {
     char16_t from_gbk[0x10000];
 };
 
-std::unique_ptr<GbkTables> build_gbk_tables() {
-    auto t = std::make_unique<GbkTables>();
+std::unique_ptr<GbkEncodeTable> build_encode_table() {
+    auto t = std::make_unique<GbkEncodeTable>();
     std::memset(t.get(), 0, sizeof *t);
-
     for (char16_t u = 1; u < 0x80; ++u) t->to_gbk[u] = u;
     IconvHolder encoder("CP936", "UTF-16LE");
     for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
@@ -176,7 +177,12 @@ std::unique_ptr<GbkTables> build_gbk_tables() {
         else if (n == 2 && gbk_lead(out[0]) && gbk_trail(out[1]))
             t->to_gbk[u] = static_cast<uint16_t>(out[0] << 8 | out[1]);
     }
+    return t;
+}
 
+std::unique_ptr<GbkDecodeTable> build_decode_table() {
+    auto t = std::make_unique<GbkDecodeTable>();
+    std::memset(t.get(), 0, sizeof *t);
     IconvHolder decoder("UTF-16LE", "CP936");
     auto decode_one = [&decoder](const unsigned char* in, size_t len) -> char16_t {
         unsigned char out[8];
@@ -188,19 +194,41 @@ std::unique_ptr<GbkTables> build_gbk_tables() {
         const unsigned char in[1] = {static_cast<unsigned char>(b)};
         t->from_gbk[b] = decode_one(in, 1);
     }
+    // A whole row of trail bytes goes to iconv at once: the window decodes its captions at start-up, and
+    // one call per character made that a noticeable part of showing the first frame. Every defined pair
+    // gives exactly one unit; a row where that does not hold is decoded pair by pair instead.
+    constexpr size_t kRow = 190;  // trail bytes 0x40-0xFE without 0x7F
     for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        unsigned char in[2 * kRow];
+        unsigned trails[kRow];
+        size_t n = 0;
         for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
             if (trail == 0x7F) continue;
-            const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
-            t->from_gbk[lead << 8 | trail] = decode_one(in, 2);
+            in[2 * n] = static_cast<unsigned char>(lead);
+            in[2 * n + 1] = static_cast<unsigned char>(trail);
+            trails[n++] = trail;
         }
+        unsigned char out[2 * kRow];
+        if (decoder.convert(in, sizeof in, out, sizeof out) == sizeof out) {
+            for (size_t k = 0; k < kRow; ++k) {
+                const auto u = static_cast<char16_t>(out[2 * k] | out[2 * k + 1] << 8);
+                t->from_gbk[lead << 8 | trails[k]] = (u >= 0xD800 && u <= 0xDFFF) ? 0 : u;
+            }
+            continue;
+        }
+        for (size_t k = 0; k < kRow; ++k) t->from_gbk[lead << 8 | trails[k]] = decode_one(in + 2 * k, 2);
     }
     return t;
 }
 
-const GbkTables& gbk_tables() {
-    static const std::unique_ptr<GbkTables> tables = build_gbk_tables();
-    return *tables;
+// Each table is built on its first use: showing the window decodes, only a lookup encodes.
+const GbkEncodeTable& gbk_encode_table() {
+    static const std::unique_ptr<GbkEncodeTable> table = build_encode_table();
+    return *table;
+}
+const GbkDecodeTable& gbk_decode_table() {
+    static const std::unique_ptr<GbkDecodeTable> table = build_decode_table();
+    return *table;
 }
 
 // Each converter below counts when kWrite is false (dst and cap unused) and converts when it is true. It
@@ -279,7 +307,7 @@ size_t utf8_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t c
 
 template <bool kWrite>
 size_t gbk_to_units(const unsigned char* s, size_t len, char16_t* dst, size_t cap) {
-    const char16_t* from = kWrite ? gbk_tables().from_gbk : nullptr;
+    const char16_t* from = kWrite ? gbk_decode_table().from_gbk : nullptr;
     size_t i = 0;
     size_t o = 0;
     while (i < len) {
@@ -374,7 +402,7 @@ struct GbkDefault {
 template <bool kWrite>
 size_t units_to_gbk(const char16_t* s, size_t len, unsigned char* dst, size_t cap, const GbkDefault& dflt,
                     bool* used_default) {
-    const uint16_t* to = gbk_tables().to_gbk;
+    const uint16_t* to = gbk_encode_table().to_gbk;
     size_t i = 0;
     size_t o = 0;
     while (i < len) {
