@@ -6,15 +6,17 @@
 // instead of refusing to start with the loader's cryptic one.
 //
 // Tests may map a host and port to a local server (http/client_testing.h). WinINet has no such option, so a
-// mapped connection is simply made to the local server, which the Host line and the TLS handshake then
-// name; WinINet also decides the server of a request from its Host line, so that line is left alone.
-// Redirects that WinINet follows to another host are not mapped. With nothing mapped and the usual time
-// limits, every call goes through as the caller made it, except that an object name is percent-encoded
-// where it holds bytes that cannot stand in a request line (below).
+// mapped connection is made to the local server and its requests carry a Host line naming the original
+// host, which replaces WinINet's own; the TLS handshake still names the local server. Redirects that
+// WinINet follows to another host are not mapped. With nothing mapped and the usual time limits, every call
+// goes through as the caller made it, except that an object name is percent-encoded where it holds bytes
+// that cannot stand in a request line (below).
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,6 +128,12 @@ void apply_test_timeouts(HINTERNET internet) {
     fn_internet_set_option()(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall_ms, sizeof stall_ms);
 }
 
+// Where a mapped connection really goes, and the host its requests name.
+struct MappedConnection {
+    std::string host;
+    uint16_t port = 0;
+};
+
 class WinInetClient final : public HttpClient {
 public:
     HttpHandle open(const char* agent, uint32_t access_type, const char* proxy, const char* proxy_bypass,
@@ -143,8 +151,13 @@ public:
             const std::string host = ascii_lower(server);
             for (const HttpConnectTarget& t : targets) {
                 if (t.host != host || (t.port != port && !(port == 0 && (t.port == 80 || t.port == 443)))) continue;
-                return fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service, flags,
-                                             context);
+                HINTERNET c = fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service,
+                                                    flags, context);
+                if (c) {
+                    std::lock_guard lock(mutex_);
+                    connections_[c] = {server, port};
+                }
+                return c;
             }
         }
         return fn_internet_connect()(internet, server, port, user, password, service, flags, context);
@@ -160,6 +173,13 @@ public:
         HINTERNET r = fn_http_open_request()(connection, verb, object, version, referrer, accept_types, flags,
                                              context);
         apply_test_timeouts(r);  // WinINet does not pass a session's time limits on to its requests
+        std::lock_guard lock(mutex_);
+        auto mapped = connections_.find(connection);
+        if (r && mapped != connections_.end()) {
+            const uint16_t default_port = (flags & INTERNET_FLAG_SECURE) ? 443 : 80;
+            const MappedConnection& m = mapped->second;
+            hosts_[r] = m.port == 0 || m.port == default_port ? m.host : m.host + ":" + std::to_string(m.port);
+        }
         return r;
     }
 
@@ -171,7 +191,17 @@ public:
     bool send_request(HttpHandle request, const char* headers, uint32_t headers_length, const void* body,
                       uint32_t body_length) override {
         // The optional body is declared LPVOID but is only read.
-        return fn_http_send_request()(request, headers, headers_length, const_cast<void*>(body), body_length) !=
+        void* b = const_cast<void*>(body);
+        std::string host;
+        {
+            std::lock_guard lock(mutex_);
+            auto it = hosts_.find(request);
+            if (it != hosts_.end()) host = it->second;
+        }
+        if (host.empty()) return fn_http_send_request()(request, headers, headers_length, b, body_length) != FALSE;
+        std::string block = "Host: " + host;
+        if (headers && headers_length > 0) block += "\r\n" + std::string(headers, headers_length);
+        return fn_http_send_request()(request, block.c_str(), static_cast<DWORD>(block.size()), b, body_length) !=
                FALSE;
     }
 
@@ -195,7 +225,20 @@ public:
         return ok != FALSE;
     }
 
-    bool close(HttpHandle handle) override { return fn_internet_close_handle()(handle) != FALSE; }
+    bool close(HttpHandle handle) override {
+        {
+            std::lock_guard lock(mutex_);
+            connections_.erase(handle);
+            hosts_.erase(handle);
+        }
+        return fn_internet_close_handle()(handle) != FALSE;
+    }
+
+private:
+    // Only mapped connections and their requests are kept, so outside tests both maps stay empty.
+    std::mutex mutex_;
+    std::map<HttpHandle, MappedConnection> connections_;
+    std::map<HttpHandle, std::string> hosts_;
 };
 
 }  // namespace

@@ -14,6 +14,14 @@
 
 namespace {
 
+// tests/windows builds this test a second time to drive the Windows driver under Wine. WinINet names the
+// server it really connects to in the TLS handshake, so there a mapped connection names the local server.
+#ifdef XP_CLI_DRIVER_WININET
+constexpr bool kTlsNamesTheMappedHost = false;
+#else
+constexpr bool kTlsNamesTheMappedHost = true;
+#endif
+
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + std::string("\0\0\0\rIHDR-not-a-real-image", 23);
 
 std::string read_file(const std::string& path) {
@@ -87,7 +95,9 @@ TEST_F(CliEndToEnd, JsonRecordsAndTheRequestsMade) {
     EXPECT_EQ(page.method, "GET");
     EXPECT_EQ(page.target, "/detail/compareProducts.html?ids=1600123456789&pids=");
     EXPECT_EQ(page.header("Host"), "www.alibaba.com");
-    EXPECT_EQ(page.server_name, "www.alibaba.com");
+    if (kTlsNamesTheMappedHost) {
+        EXPECT_EQ(page.server_name, "www.alibaba.com");
+    }
     EXPECT_EQ(page.header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
     EXPECT_EQ(page.header("Accept"), "*/*");
     EXPECT_EQ(page.header("Referer"),
