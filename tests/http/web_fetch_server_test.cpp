@@ -1,9 +1,4 @@
-// web_fetch and the libcurl backend against real servers on 127.0.0.1, over HTTP and HTTPS.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// web_fetch and the platform's client backend against real servers on 127.0.0.1, over HTTP and HTTPS.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,6 +10,14 @@
 #include "tests/fixtures/test_server.h"
 
 namespace {
+
+// The suite also runs on Windows, through WinINet under Wine (tests/windows/run). Where that client
+// legitimately behaves otherwise, the expectation says so at the place it matters.
+#ifdef _WIN32
+constexpr bool kWinInet = true;
+#else
+constexpr bool kWinInet = false;
+#endif
 
 TestServer* g_http = nullptr;
 TestServer* g_https = nullptr;
@@ -46,17 +49,12 @@ std::string first_line(const Text& headers) {
     return headers.bytes().substr(0, headers.bytes().find("\r\n"));
 }
 
-// A port on 127.0.0.1 that nothing listens on.
-uint16_t closed_port() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
+uint16_t closed_port() { return test_closed_port(); }
+
+// What a header query leaves when no response came: nothing, or on Wine's WinINet an empty header block.
+void expect_no_response_headers(const std::string& headers) {
+    if (kWinInet && headers == "\r\n") return;
+    EXPECT_EQ(headers, std::string(5000, ' '));
 }
 
 class BothSchemes : public testing::TestWithParam<TestServer::Scheme> {
@@ -168,12 +166,25 @@ TEST_P(BothSchemes, CookiesOfTheResponseAreCollectedAndMerged) {
 
 TEST_P(BothSchemes, HeadersLargerThan5000BytesArriveWhole) {
     const std::string big(7000, 'h');
-    server().on("/big", TestResponse{.body = "b", .headers = {{"X-Big", big}, {"Set-Cookie", "late=1; Path=/big"}}});
+    const std::string part(1400, 'p');
+    server().on("/big", TestResponse{.body = "b",
+                                     .headers = {{"X-Big", big},
+                                                 {"X-Part-1", part},
+                                                 {"X-Part-2", part},
+                                                 {"X-Part-3", part},
+                                                 {"X-Part-4", part},
+                                                 {"Set-Cookie", "late=1; Path=/big"}}});
     Text headers, cookies, sent;
     ByteSet got = web_fetch(Text(server().url("/big")), {.send_cookies = &sent, .out_cookies = &cookies,
                                                          .out_headers = &headers});
     EXPECT_EQ(got.bytes(), "b");
-    EXPECT_NE(headers.bytes().find("X-Big: " + big + "\r\n"), std::string::npos);
+    // Wine's WinINet drops a single header line longer than its line buffer; lines of ordinary length
+    // that add up to more than 5000 bytes arrive from both clients.
+    if (!kWinInet) {
+        EXPECT_NE(headers.bytes().find("X-Big: " + big + "\r\n"), std::string::npos);
+    }
+    EXPECT_NE(headers.bytes().find("X-Part-4: " + part + "\r\n"), std::string::npos);
+    EXPECT_GT(headers.bytes().size(), 5000u);
     EXPECT_EQ(cookies.bytes(), "late=1");
 }
 
@@ -251,7 +262,7 @@ TEST(WebFetchServerTest, TransportFailuresGiveTheEmptyBody) {
         ByteSet got = web_fetch(Text(row.url), {.send_cookies = &sent, .out_cookies = &cookies,
                                                 .out_headers = &headers});
         EXPECT_TRUE(got.empty());
-        EXPECT_EQ(headers.bytes(), std::string(5000, ' '));
+        expect_no_response_headers(headers.bytes());
         EXPECT_EQ(cookies.bytes(), "s=1");
     }
     // Without a host there is nothing to connect to: the request is not set up and nothing is written.
@@ -266,7 +277,7 @@ TEST(WebFetchServerTest, ServerThatNeverAnswersIsGivenUp) {
     Text headers;
     ByteSet got = web_fetch(Text(g_http->url("/silent")), {.out_headers = &headers});
     EXPECT_TRUE(got.empty());
-    EXPECT_EQ(headers.bytes(), std::string(5000, ' '));
+    expect_no_response_headers(headers.bytes());
     EXPECT_EQ(g_http->requests().size(), 1u);
 }
 
@@ -275,7 +286,9 @@ TEST(WebFetchServerTest, BodyThatStallsHalfwayEndsWithWhatArrived) {
     g_http->on("/stall", TestResponse{.raw = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nfour", .hold_open = true});
     Text headers;
     ByteSet got = web_fetch(Text(g_http->url("/stall")), {.out_headers = &headers});
-    EXPECT_EQ(got.bytes(), "four");
+    // WinINet's blocking read waits for the whole 1024-byte chunk or the end of the data, so when the time
+    // runs out the four bytes it holds are not handed over.
+    EXPECT_EQ(got.bytes(), kWinInet ? "" : "four");
     EXPECT_EQ(first_line(headers), "HTTP/1.1 200 OK");
 }
 
@@ -286,20 +299,23 @@ TEST(WebFetchServerTest, ConnectionRedirectKeepsTheHostName) {
     http_testing_clear_connect_to();
     EXPECT_EQ(got.bytes(), "mapped");
     EXPECT_EQ(g_https->last_request().header("Host"), "www.example.test");
-    EXPECT_EQ(g_https->last_request().server_name, "www.example.test");
+    // WinINet names the server it really connects to in the TLS handshake.
+    EXPECT_EQ(g_https->last_request().server_name, kWinInet ? "127.0.0.1" : "www.example.test");
 }
 
 TEST(WebFetchServerTest, PlainHttpGoesThroughTheProxy) {
-    g_http->on("http://origin.test/via", TestResponse{.body = "proxied"});
+    // WinINet writes the default port into the target it sends to a proxy.
+    const std::string target = kWinInet ? "http://origin.test:80/via" : "http://origin.test/via";
+    g_http->on(target, TestResponse{.body = "proxied"});
     Text proxy("127.0.0.1:" + std::to_string(g_http->port()));
     EXPECT_EQ(web_fetch(Text("http://origin.test/via"), {.proxy_server = &proxy}).bytes(), "proxied");
     const TestRequest r = g_http->last_request();
-    EXPECT_EQ(r.target, "http://origin.test/via");
+    EXPECT_EQ(r.target, target);
     EXPECT_EQ(r.header("Host"), "origin.test");
 }
 
 // The seam directly: what the backend makes of the arguments web_fetch does not vary.
-class CurlSeamTest : public testing::Test {
+class ClientSeamTest : public testing::Test {
 protected:
     struct Result {
         bool sent = false;
@@ -332,24 +348,26 @@ protected:
     }
 };
 
-TEST_F(CurlSeamTest, CertificateErrorsAreIgnoredOnlyWhenAsked) {
+TEST_F(ClientSeamTest, CertificateErrorsAreIgnoredOnlyWhenAsked) {
     g_https->on("/cert", TestResponse{.body = "trusted"});
     Result strict = fetch(nullptr, kInternetOpenTypeDirect, *g_https, "/cert", false);
     EXPECT_FALSE(strict.sent);
     EXPECT_TRUE(strict.body.empty());
-    EXPECT_TRUE(strict.headers.empty());
+    EXPECT_TRUE(strict.headers.empty() || (kWinInet && strict.headers == "\r\n"));
     Result relaxed = fetch(nullptr, kInternetOpenTypeDirect, *g_https, "/cert", true);
     EXPECT_TRUE(relaxed.sent);
     EXPECT_EQ(relaxed.body, "trusted");
 }
 
-TEST_F(CurlSeamTest, ProxyListForPlainHttpLeavesHttpsDirect) {
+TEST_F(ClientSeamTest, ProxyListForPlainHttpLeavesHttpsDirect) {
+    // web_fetch never gives an HTTPS request a proxy list; Wine's WinINet would send it to the http= proxy.
+    if (kWinInet) GTEST_SKIP() << "Wine's WinINet uses an http= proxy for HTTPS too";
     g_https->on("/direct", TestResponse{.body = "direct"});
     std::string proxy = "http=127.0.0.1:" + std::to_string(closed_port());
     EXPECT_EQ(fetch(proxy.c_str(), kInternetOpenTypeProxy, *g_https, "/direct", true).body, "direct");
 }
 
-TEST_F(CurlSeamTest, UnknownHandlesAndBadNamesAreRefused) {
+TEST_F(ClientSeamTest, UnknownHandlesAndBadNamesAreRefused) {
     HttpClient& c = http_client();
     int not_a_handle = 0;
     EXPECT_EQ(c.connect(&not_a_handle, "a", 80, nullptr, nullptr, kInternetServiceHttp, 0, 0), nullptr);

@@ -118,6 +118,19 @@ const std::string& test_certificate_path() {
     return none;
 }
 
+uint16_t test_closed_port() {
+    wire_startup();
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof addr;
+    ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    closesocket(s);
+    return ntohs(addr.sin_port);
+}
+
 // The daemon's two connections. The class's Tls slot holds them: the TLS itself happens in the daemon.
 struct TestServer::Tls {
     SOCKET control = INVALID_SOCKET;
