@@ -44,6 +44,9 @@ size_t first_zero_unit(const unsigned char* p, size_t whole) {
 }  // namespace
 
 Text utf8_to_local(const Text& text) {
+    // An absent text converts to the absent Text, a present empty one to a present Text of length 0.
+    if (!text.present()) return Text();
+    if (std::string direct; cp_utf8_to_gbk_direct(text.view(), direct)) return Text(std::move(direct));
     const ByteSet units = multibyte_to_utf16(text);
     return utf16_to_multibyte(units, kCodePageGbk);
 }

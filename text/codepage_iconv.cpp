@@ -493,3 +493,46 @@ int32_t cp_wide_to_multibyte(uint32_t code_page, uint32_t flags, const char16_t*
     }
     return cp_result(n);
 }
+
+bool cp_utf8_to_gbk_direct(std::string_view utf8, std::string& out) {
+    const uint16_t* to = gbk_encode_table().to_gbk;
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t len = utf8.size();
+    // No character takes more bytes in 936 than in UTF-8 (a four-byte sequence becomes two default
+    // characters), except U+FFFD for a one-byte malformed sequence should 936 ever hold it in two bytes.
+    const bool replacement_wide = to[kReplacement] >= 0x100;
+    out.resize(replacement_wide ? 2 * len : len);
+    auto* d = reinterpret_cast<unsigned char*>(out.data());
+    size_t i = 0;
+    size_t o = 0;
+    while (i < len) {
+        while (i + 8 <= len && (load64(s + i) & kHighBits) == 0) {
+            std::memcpy(d + o, s + i, 8);
+            i += 8;
+            o += 8;
+        }
+        if (i >= len) break;
+        if (s[i] < 0x80) {
+            d[o++] = s[i++];
+            continue;
+        }
+        const Decoded c = decode_utf8(s, len, i);
+        i += c.used;
+        if (c.c >= 0x10000) {  // a surrogate pair in UTF-16: two units 936 lacks
+            d[o++] = kGbkDefaultUnit;
+            d[o++] = kGbkDefaultUnit;
+            continue;
+        }
+        const uint16_t g = to[c.c];
+        if (g == 0) {
+            d[o++] = kGbkDefaultUnit;
+        } else if (g < 0x100) {
+            d[o++] = static_cast<unsigned char>(g);
+        } else {
+            d[o++] = static_cast<unsigned char>(g >> 8);
+            d[o++] = static_cast<unsigned char>(g);
+        }
+    }
+    out.resize(o);
+    return true;
+}

@@ -11,8 +11,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 int32_t cp_multibyte_to_wide(uint32_t code_page, uint32_t flags, const char* src, int32_t src_len, char16_t* dst,
                              int32_t dst_len);
 int32_t cp_wide_to_multibyte(uint32_t code_page, uint32_t flags, const char16_t* src, int32_t src_len, char* dst,
                              int32_t dst_len, const char* default_char, int32_t* used_default);
+
+// UTF-8 straight to code page 936 in one pass, where the backend can give exactly what the two calls above
+// give through UTF-16 (U+FFFD for malformed input, 0x3F for what 936 lacks). Returns false when it cannot;
+// the caller then takes the two-call road. A page of several megabytes is converted on every lookup, and
+// the UTF-16 buffer in between costs more than the conversion itself.
+bool cp_utf8_to_gbk_direct(std::string_view utf8, std::string& out);

@@ -63,3 +63,8 @@ int32_t cp_wide_to_multibyte(uint32_t code_page, uint32_t flags, const char16_t*
     if (used_default) *used_default = used ? 1 : 0;
     return n;
 }
+
+// The system's converters are called as they are: no single-pass shortcut on Windows.
+bool cp_utf8_to_gbk_direct(std::string_view, std::string&) {
+    return false;
+}

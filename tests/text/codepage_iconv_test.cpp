@@ -244,3 +244,29 @@ TEST(CodepageSeam, ReportsTheDefaultCharacter) {
 }
 
 }  // namespace
+
+namespace {
+
+// utf8_to_local converts in one pass on Linux; it must give exactly what the two steps through UTF-16 give,
+// malformed input included. Short strings over the bytes where UTF-8 decoding decides something.
+TEST(CodepageSinglePass, MatchesTheTwoStepsThroughUtf16) {
+    const unsigned char alphabet[] = {'a', '"', 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xAD, 0xB8, 0xBF, 0xC0, 0xC2,
+                                      0xC3, 0xDF, 0xE0, 0xE4, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (int round = 0; round < 40000; ++round) {
+        std::string s(next() % 13, '\0');
+        for (char& c : s) c = static_cast<char>(alphabet[next() % sizeof alphabet]);
+        const Text in(s);
+        const Text two_steps = utf16_to_multibyte(multibyte_to_utf16(in), kCodePageGbk);
+        ASSERT_EQ(utf8_to_local(in).bytes(), two_steps.bytes()) << testing::PrintToString(s);
+    }
+    // Long ASCII runs around multi-byte characters, across the eight-byte blocks.
+    for (size_t run = 0; run < 20; ++run) {
+        const std::string s = std::string(run, 'x') + "\xE4\xB8\xAD" + std::string(run, 'y') + "\xF0\x9F\x98\x80";
+        EXPECT_EQ(utf8_to_local(Text(s)).bytes(),
+                  utf16_to_multibyte(multibyte_to_utf16(Text(s)), kCodePageGbk).bytes());
+    }
+}
+
+}  // namespace
