@@ -85,7 +85,8 @@ private:
 class MemoryCanvas {
 public:
     MemoryCanvas(HDC like, int width, int height)
-        : dc_(CreateCompatibleDC(like)), bitmap_(CreateCompatibleBitmap(like, std::max(width, 1), std::max(height, 1))) {
+        : dc_(CreateCompatibleDC(like)),
+          bitmap_(CreateCompatibleBitmap(like, std::max(width, 1), std::max(height, 1))) {
         old_ = SelectObject(dc_, bitmap_.get());
     }
     MemoryCanvas(const MemoryCanvas&) = delete;

@@ -79,7 +79,9 @@ TestResponse call_back(const std::shared_ptr<Session>& session, const std::strin
     w.str(target);
     wire_put_request(w, request);
     std::optional<std::string> reply;
-    if (session->callback_fd >= 0 && send_all(session->callback_fd, w.frame())) reply = recv_frame(session->callback_fd);
+    if (session->callback_fd >= 0 && send_all(session->callback_fd, w.frame())) {
+        reply = recv_frame(session->callback_fd);
+    }
     if (!reply) return error_response("the test's handler could not be called");
     WireReader r(*reply);
     return wire_get_response(r);

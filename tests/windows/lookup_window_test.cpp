@@ -137,7 +137,9 @@ TEST_F(LookupWindowWin32, ASecondLookupReplacesEveryValue) {
         size_t plain_requests;  // image requests for "https:" alone
     };
     const Row rows[] = {
-        {"every field", R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/button.png","productDetailUrl":"\/\/d.example\/p"})",
+        {"every field",
+         R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/button.png",)"
+         R"("productDetailUrl":"\/\/d.example\/p"})",
          "1", "2", "https://d.example/p", 0x41A8FF, 0},
         {"no image and no detail: white box, bare scheme", R"({"iquiries":"3","pageViews":"4"})", "3", "4", "https:",
          0xFFFFFF, 1},
