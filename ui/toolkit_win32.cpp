@@ -563,6 +563,22 @@ int modifiers_of(WPARAM wparam) {
     return m;
 }
 
+// The mouse cursor the description gives a control, over its client area.
+bool set_described_cursor(const Control& c, LPARAM lparam) {
+    if (LOWORD(lparam) != HTCLIENT) return false;
+    SetCursor(LoadCursorA(nullptr, c.desc->cursor == MouseCursor::kHand ? IDC_HAND : IDC_ARROW));
+    return true;
+}
+
+// The Edit control's own procedure, with Enter and Esc taken out (in a plain window the Edit control would
+// beep at them, and neither does anything in this box) and the described cursor in place of the I-beam.
+LRESULT CALLBACK edit_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Control* c = control_of(hwnd);
+    if (msg == WM_CHAR && (wparam == '\r' || wparam == '\n' || wparam == VK_ESCAPE)) return 0;
+    if (msg == WM_SETCURSOR && set_described_cursor(*c, lparam)) return TRUE;
+    return CallWindowProcW(c->edit_proc, hwnd, msg, wparam, lparam);
+}
+
 // The colours of an edit box, asked of its parent before the box paints: the brush, or 0 when the child is
 // not one of ours.
 LRESULT edit_colours(WPARAM wparam, LPARAM lparam) {
@@ -599,10 +615,7 @@ LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
             return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(c->font.get());
         case WM_SETCURSOR:
-            if (LOWORD(lparam) == HTCLIENT) {
-                SetCursor(LoadCursorA(nullptr, c->desc->cursor == MouseCursor::kHand ? IDC_HAND : IDC_ARROW));
-                return TRUE;
-            }
+            if (set_described_cursor(*c, lparam)) return TRUE;
             break;
         case WM_LBUTTONDOWN:
             // The class has CS_DBLCLKS: the second press of a double click comes as WM_LBUTTONDBLCLK,
@@ -626,14 +639,6 @@ LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         default: break;
     }
     return DefWindowProcW(hwnd, msg, wparam, lparam);
-}
-
-// The Edit control's own procedure, with Enter and Esc taken out: in a plain window the Edit control
-// would beep at them, and neither does anything in this box.
-LRESULT CALLBACK edit_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    Control* c = control_of(hwnd);
-    if (msg == WM_CHAR && (wparam == '\r' || wparam == '\n' || wparam == VK_ESCAPE)) return 0;
-    return CallWindowProcW(c->edit_proc, hwnd, msg, wparam, lparam);
 }
 
 LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -154,6 +154,18 @@ TEST_F(Win32Window, ControlsSitWhereDescribedEarlierOnesAbove) {
     }
 }
 
+TEST_F(Win32Window, EachControlShowsItsDescribedCursor) {
+    const HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    for (const ControlDescription& c : desc().controls) {
+        SCOPED_TRACE(std::string(c.name));
+        HWND h = control_hwnd(c.name);
+        SetCursor(nullptr);
+        SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(GetCursor(), c.cursor == MouseCursor::kHand ? hand : arrow);
+    }
+}
+
 TEST_F(Win32Window, FontsCarryTheDescribedLogicalFont) {
     for (const ControlDescription& c : desc().controls) {
         if (c.kind == ControlKind::kPictureBox) continue;
