@@ -37,8 +37,10 @@ constexpr UINT_PTR kAnimationTimer = 1;
 // ignored tiny delays.
 constexpr UINT kMinFrameDelayMs = 20;
 constexpr UINT kDefaultFrameDelayMs = 100;
-// Pictures come from the network: decode nothing larger than this, all frames together.
+// Pictures come from the network: decode nothing larger than this, all frames together, and keep no more
+// frames of an animation than this (each frame holds a bitmap, and a process has a few thousand at most).
 constexpr int64_t kMaxPicturePixels = kPcxMaxPixels;
+constexpr size_t kMaxAnimationFrames = 500;
 
 // --- Holders ----------------------------------------------------------------------------------------------
 
@@ -292,7 +294,7 @@ std::vector<std::pair<Pixels, UINT>> gif_frames(IWICBitmapDecoder* decoder) {
 
     std::vector<uint32_t> canvas(static_cast<size_t>(width) * height, 0);
     int64_t used = 0;
-    for (UINT i = 0; i < count; ++i) {
+    for (UINT i = 0; i < count && out.size() < kMaxAnimationFrames; ++i) {
         ComRef<IWICBitmapFrameDecode> frame;
         if (FAILED(decoder->GetFrame(i, frame.put()))) break;
         ComRef<IWICMetadataQueryReader> meta;
@@ -352,8 +354,9 @@ std::vector<std::pair<Pixels, UINT>> decode_frames(std::string_view bytes, bool 
         case ImageFormat::kGif: container = GUID_ContainerFormatGif; break;
         case ImageFormat::kIcon:
             container = GUID_ContainerFormatIco;
-            // A cursor file is an icon file whose entries hold hotspots where an icon's hold colour counts;
-            // the image data is the same, so the icon decoder reads it once the type says icon.
+            // A cursor file is an icon file whose directory entries hold a hotspot where an icon's hold its
+            // planes and bit depth; the images are the same, so the icon decoder reads them once the type
+            // says icon.
             data[2] = 1;
             break;
         default: return frames;
@@ -375,12 +378,13 @@ std::vector<std::pair<Pixels, UINT>> decode_frames(std::string_view bytes, bool 
 
     UINT chosen = 0;
     if (format == ImageFormat::kIcon) {  // the largest image: it scales best into the box
-        UINT best = 0;
+        uint64_t best = 0;
         for (UINT i = 0; i < count; ++i) {
             ComRef<IWICBitmapFrameDecode> f;
             UINT w = 0, h = 0;
-            if (SUCCEEDED(decoder->GetFrame(i, f.put())) && SUCCEEDED(f->GetSize(&w, &h)) && w * h > best) {
-                best = w * h;
+            if (SUCCEEDED(decoder->GetFrame(i, f.put())) && SUCCEEDED(f->GetSize(&w, &h)) &&
+                uint64_t{w} * h > best) {
+                best = uint64_t{w} * h;
                 chosen = i;
             }
         }
