@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct HttpConnectTarget {
@@ -23,3 +24,8 @@ inline constexpr HttpTimeouts kDefaultHttpTimeouts{};
 // A copy of the current mappings; empty unless a test set some.
 std::vector<HttpConnectTarget> http_connect_targets();
 HttpTimeouts http_timeouts();
+
+// The request target as it may go on the wire: bytes that may not stand there (blanks, control bytes, CR
+// and LF among them, DEL and bytes 0x80 and above) percent-encoded, so no caller text can split or forge a
+// request. Every other byte, "%" included, passes as the caller wrote it.
+std::string http_encode_target(std::string_view object_name);

@@ -119,24 +119,11 @@ bool starts_with_ignoring_case(std::string_view s, std::string_view prefix) {
     return true;
 }
 
-// The request target as it goes on the wire: bytes that may not appear there (blanks, control bytes, CR
-// and LF among them, and bytes 0x80 and above) are percent-encoded, so no caller text can split or forge
-// the request. Everything else, "%" included, passes as the caller wrote it.
+// The request target as it goes on the wire, always starting with "/".
 std::string encode_target(std::string_view object_name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(object_name.size() + 1);
-    if (object_name.empty() || object_name[0] != '/') out += '/';
-    for (unsigned char c : object_name) {
-        if (c <= 0x20 || c >= 0x7F) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+    std::string target = http_encode_target(object_name);
+    if (target.empty() || target[0] != '/') target.insert(target.begin(), '/');
+    return target;
 }
 
 // A host name that can stand in a URL as it is; anything that would change how the URL parses is refused.

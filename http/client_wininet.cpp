@@ -96,24 +96,6 @@ std::string ascii_lower(std::string s) {
     return s;
 }
 
-// The object name with every byte that cannot stand in a request target (controls, the blank, DEL and
-// bytes from 0x80 up) written as %XX; other bytes, '%' included, unchanged.
-std::string encode_object_name(std::string_view name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(name.size());
-    for (unsigned char c : name) {
-        if (c <= 0x20 || c >= 0x7F) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 // Sets the time limits a test shortened; with the usual limits WinINet keeps its own defaults.
 void apply_test_timeouts(HINTERNET internet) {
     const HttpTimeouts t = http_timeouts();
@@ -168,7 +150,7 @@ public:
                             uintptr_t context) override {
         // A line break in the object name would end the request line and start a header line of the URL's
         // choosing; spaces and bytes beyond ASCII would be mangled. They go percent-encoded, as in a URL.
-        const std::string encoded = object_name ? encode_object_name(object_name) : std::string();
+        const std::string encoded = object_name ? http_encode_target(object_name) : std::string();
         const char* object = object_name && encoded != object_name ? encoded.c_str() : object_name;
         HINTERNET r = fn_http_open_request()(connection, verb, object, version, referrer, accept_types, flags,
                                              context);
