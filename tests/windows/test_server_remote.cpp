@@ -16,13 +16,6 @@
 
 namespace {
 
-bool same_name(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 void wire_startup() {
     static const bool started = [] {
         WSADATA data;
@@ -91,26 +84,6 @@ std::string exchange(SOCKET s, const WireWriter& command) {
 }
 
 }  // namespace
-
-std::string TestRequest::header(std::string_view name) const {
-    for (const auto& [n, v] : headers) {
-        if (same_name(n, name)) return v;
-    }
-    return {};
-}
-
-size_t TestRequest::header_count(std::string_view name) const {
-    return static_cast<size_t>(
-        std::count_if(headers.begin(), headers.end(), [&](const auto& h) { return same_name(h.first, name); }));
-}
-
-TestResponse TestResponse::redirect(int status, std::string location) {
-    TestResponse r;
-    r.status = status;
-    r.reason = "Redirect";
-    r.headers = {{"Location", std::move(location)}};
-    return r;
-}
 
 // The certificate lives with the daemon; nothing on this side reads it.
 const std::string& test_certificate_path() {
