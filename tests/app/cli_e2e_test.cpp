@@ -21,6 +21,11 @@ constexpr bool kTlsNamesTheMappedHost = false;
 #else
 constexpr bool kTlsNamesTheMappedHost = true;
 #endif
+#ifdef XP_CLI_DRIVER_WININET
+constexpr bool kOnPseudoTerminal = false;  // Wine's console under a pseudo-terminal is a story of its own
+#else
+constexpr bool kOnPseudoTerminal = true;
+#endif
 
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + std::string("\0\0\0\rIHDR-not-a-real-image", 23);
 
@@ -53,17 +58,21 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
+    // The driver's connections for the marketplace and the image host go to the local HTTPS server; a page
+    // without an image URL makes the image request for "https:" alone: the host "https", port 80.
+    std::string connect_to_env() const {
+        const std::string port = std::to_string(server_.port());
+        return "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port + ",img.example-cdn.com:443:127.0.0.1:" +
+               port + ",https:80:127.0.0.1:" + std::to_string(plain_.port()) + "'";
+    }
+
     // Runs the driver with `args`, standard input from `input`.
     CliRun run(const std::string& args, const std::string& input = "") {
         const std::string in = (dir_ / "stdin").string(), out = (dir_ / "stdout").string(),
                           err = (dir_ / "stderr").string();
         std::ofstream(in, std::ios::binary) << input;
-        // A page without an image URL makes the image request for "https:" alone: the host "https", port 80.
-        const std::string port = std::to_string(server_.port());
-        const std::string cmd = "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port +
-                                ",img.example-cdn.com:443:127.0.0.1:" + port +
-                                ",https:80:127.0.0.1:" + std::to_string(plain_.port()) + "' '" XP_CLI_DRIVER "' " + args +
-                                " <'" + in + "' >'" + out + "' 2>'" + err + "'";
+        const std::string cmd =
+            connect_to_env() + " '" XP_CLI_DRIVER "' " + args + " <'" + in + "' >'" + out + "' 2>'" + err + "'";
         CliRun r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -156,6 +165,21 @@ TEST_F(CliEndToEnd, NonDigitIdIsWarnedAboutAndLookedUpAsGiven) {
     EXPECT_NE(r.err.find("warning: ID 'ab' is not all digits"), std::string::npos) << r.err;
     ASSERT_FALSE(server_.requests().empty());
     EXPECT_EQ(server_.requests()[0].target, "/detail/compareProducts.html?ids=ab&pids=");
+}
+
+TEST_F(CliEndToEnd, ProgressLineOnATerminalOnly) {
+    if (!kOnPseudoTerminal) GTEST_SKIP() << "needs a pseudo-terminal";
+    // script(1) runs the tool on a pseudo-terminal, so standard error is a terminal and shows the progress.
+    const std::string out = (dir_ / "pty").string();
+    const std::string cmd = "script -qec \"" + connect_to_env() + " '" XP_CLI_DRIVER
+                            "' --format json --delay 0 1600123456789 2\" /dev/null >'" + out + "' 2>&1";
+    ASSERT_NE(std::system(cmd.c_str()), -1);
+    const std::string shown = read_file(out);
+    EXPECT_NE(shown.find("[1/2] 1600123456789"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("[2/2] 2"), std::string::npos) << shown;
+    // Without a terminal standard error carries no progress line.
+    CliRun plain = run("--format json --delay 0 1600123456789 2");
+    EXPECT_EQ(plain.err.find("[1/2]"), std::string::npos) << plain.err;
 }
 
 }  // namespace
