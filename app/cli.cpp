@@ -37,7 +37,8 @@ constexpr const char* kUsage =
 
 // Pages the marketplace serves instead of data when it suspects a robot or wants a sign-in: a slider or
 // captcha check, or a login form.
-constexpr const char* kBlockedSigns[] = {"captcha", "punish", "x5sec", "slider", "unusual traffic", "type=\"password\""};
+constexpr const char* kBlockedSigns[] = {"captcha", "punish",          "x5sec",
+                                         "slider",  "unusual traffic", "type=\"password\""};
 
 bool page_is_blocked(const Text& page) {
     for (const char* sign : kBlockedSigns) {
@@ -197,10 +198,14 @@ CliParse cli_parse_args(const std::vector<std::string>& args) {
             value = args[++i];
         }
         if (name == "--format") {
-            if (value == "table") p.options.format = CliFormat::table;
-            else if (value == "csv") p.options.format = CliFormat::csv;
-            else if (value == "json") p.options.format = CliFormat::json;
-            else return fail("unknown format '" + value + "' (use table, csv or json)");
+            if (value == "table")
+                p.options.format = CliFormat::table;
+            else if (value == "csv")
+                p.options.format = CliFormat::csv;
+            else if (value == "json")
+                p.options.format = CliFormat::json;
+            else
+                return fail("unknown format '" + value + "' (use table, csv or json)");
         } else if (name == "--images") {
             if (value.empty()) return fail("option '--images' needs a directory");
             p.options.images_dir = value;
@@ -221,7 +226,8 @@ std::vector<std::string> cli_ids_from_lines(const std::string& input) {
     std::istringstream in(input);
     std::string line;
     while (std::getline(in, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         if (line[0] == '#') continue;
         ids.push_back(line);
@@ -259,7 +265,8 @@ std::optional<int64_t> cli_count(const std::string& text) {
     return std::stoll(digits);
 }
 
-LookupRecord cli_make_record(const Text& id, const ByteSet& page_body,
+LookupRecord cli_make_record(const Text& id,
+                             const ByteSet& page_body,
                              const std::function<ByteSet(const Text&)>& fetch_image) {
     Text page = utf8_to_local(txt_from_bin(page_body));
     PageFields f = lookup_read_fields(page);
@@ -278,10 +285,14 @@ LookupRecord cli_make_record(const Text& id, const ByteSet& page_body,
     r.image_type = image_type_name(image);
     r.image = image;
     bool found = !f.inquiries.empty() || !f.viewers.empty() || !f.image_url.empty() || !f.detail_url.empty();
-    if (page_body.empty()) r.status = "no response";
-    else if (found) r.status = "ok";
-    else if (page_is_blocked(page)) r.status = "blocked";
-    else r.status = "no data";
+    if (page_body.empty())
+        r.status = "no response";
+    else if (found)
+        r.status = "ok";
+    else if (page_is_blocked(page))
+        r.status = "blocked";
+    else
+        r.status = "no data";
     return r;
 }
 
@@ -294,10 +305,16 @@ std::string cli_csv_header() {
 }
 
 std::string cli_csv_row(const LookupRecord& r) {
-    const std::string fields[] = {r.id,         r.status,     r.inquiries,
-                                  r.viewers,    r.image_url,  r.detail_url,
-                                  count_text(r.inquiries_count), count_text(r.viewers_count),
-                                  std::to_string(r.image_bytes), r.image_type};
+    const std::string fields[] = {r.id,
+                                  r.status,
+                                  r.inquiries,
+                                  r.viewers,
+                                  r.image_url,
+                                  r.detail_url,
+                                  count_text(r.inquiries_count),
+                                  count_text(r.viewers_count),
+                                  std::to_string(r.image_bytes),
+                                  r.image_type};
     std::string line;
     for (const auto& f : fields) {
         if (!line.empty() || &f != &fields[0]) line += ',';
@@ -312,13 +329,11 @@ std::string cli_json_line(const LookupRecord& r) {
            ",\"inquiries\":" + json_string(r.inquiries) + ",\"viewers\":" + json_string(r.viewers) +
            ",\"image_url\":" + json_string(r.image_url) + ",\"detail_url\":" + json_string(r.detail_url) +
            ",\"inquiries_count\":" + number(r.inquiries_count) + ",\"viewers_count\":" + number(r.viewers_count) +
-           ",\"image_bytes\":" + std::to_string(r.image_bytes) + ",\"image_type\":" + json_string(r.image_type) +
-           "}\n";
+           ",\"image_bytes\":" + std::to_string(r.image_bytes) + ",\"image_type\":" + json_string(r.image_type) + "}\n";
 }
 
 std::string cli_table(const std::vector<LookupRecord>& records) {
-    std::vector<std::vector<std::string>> rows = {
-        {"ID", "STATUS", "INQUIRIES", "VIEWERS", "IMAGE", "DETAIL URL"}};
+    std::vector<std::vector<std::string>> rows = {{"ID", "STATUS", "INQUIRIES", "VIEWERS", "IMAGE", "DETAIL URL"}};
     for (const auto& r : records) {
         std::string image = r.image_type.empty() ? (r.image_bytes ? std::to_string(r.image_bytes) + " B" : "-")
                                                  : r.image_type + " " + std::to_string(r.image_bytes) + " B";
@@ -327,7 +342,8 @@ std::string cli_table(const std::vector<LookupRecord>& records) {
     }
     std::vector<size_t> widths(rows[0].size(), 0);
     for (const auto& row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], display_width(row[c]));
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], display_width(row[c]));
     }
     std::string out;
     for (const auto& row : rows) {
@@ -366,43 +382,57 @@ int cli_main(const std::vector<std::string>& args, const std::string& program_ve
         ids = cli_ids_from_lines(input);
     }
 
-    bool progress = ids.size() > 1 && cli_is_terminal(CliStream::err);
+    // The progress line stands on the terminal while a lookup waits for the network, and is cleared
+    // before anything else is written, so records and messages never run into it.
+    const bool progress = ids.size() > 1 && cli_is_terminal(CliStream::err);
+    bool progress_shown = false;
+    auto clear_progress = [&progress_shown] {
+        if (progress_shown) cli_write(CliStream::err, "\r\x1b[K");
+        progress_shown = false;
+    };
+    auto message = [&clear_progress](const std::string& line) {
+        clear_progress();
+        cli_write(CliStream::err, "xunpan-cli: " + line + "\n");
+    };
+
     if (o.format == CliFormat::csv) cli_write(CliStream::out, "\xEF\xBB\xBF" + cli_csv_header());
     std::vector<LookupRecord> records;
     bool all_ok = true;
     for (size_t k = 0; k < ids.size(); ++k) {
         const std::string& raw = ids[k];
         if (k > 0) cli_sleep_ms(std::llround(o.delay_seconds * 1000));
-        Text id = cli_text_from_input(raw);
-        std::string shown = cli_utf8(id);
-        if (progress) cli_write(CliStream::err, "\r\x1b[K[" + std::to_string(k + 1) + "/" + std::to_string(ids.size()) + "] " + shown);
-        if (!all_digits(raw)) {
-            if (progress) cli_write(CliStream::err, "\n");
-            cli_write(CliStream::err, "xunpan-cli: warning: ID '" + shown + "' is not all digits; looking it up as given\n");
+        const Text id = cli_text_from_input(raw);
+        const std::string shown = cli_utf8(id);
+        if (!all_digits(raw)) message("warning: ID '" + shown + "' is not all digits; looking it up as given");
+        if (progress) {
+            cli_write(CliStream::err,
+                      "\r\x1b[K[" + std::to_string(k + 1) + "/" + std::to_string(ids.size()) + "] " + shown);
+            progress_shown = true;
         }
         LookupRecord r = cli_lookup(id);
         if (r.status == "blocked") {
-            if (progress) cli_write(CliStream::err, "\n");
-            cli_write(CliStream::err, "xunpan-cli: " + r.id +
-                                          ": the marketplace answered with a bot check or login page instead of data; "
-                                          "open " + r.page_url + " in a browser, pass the check, then try again\n");
+            message(r.id + ": the marketplace answered with a bot check or login page instead of data; open " +
+                    r.page_url + " in a browser, pass the check, then try again");
         }
         if (!o.images_dir.empty() && !r.image_type.empty()) {
             auto path = std::filesystem::path(o.images_dir) / (safe_file_stem(r.id) + "." + r.image_type);
             std::ofstream f(path, std::ios::binary);
             f.write(r.image.bytes().data(), static_cast<std::streamsize>(r.image.bytes().size()));
             if (!f) {
-                cli_write(CliStream::err, "xunpan-cli: " + r.id + ": could not save the image to " + path.string() + "\n");
+                message(r.id + ": could not save the image to " + path.string());
                 all_ok = false;
             }
         }
         all_ok = all_ok && r.status == "ok";
         r.image = ByteSet();  // the bytes are saved; the table keeps only what it prints
-        if (o.format == CliFormat::csv) cli_write(CliStream::out, cli_csv_row(r));
-        else if (o.format == CliFormat::json) cli_write(CliStream::out, cli_json_line(r));
-        else records.push_back(std::move(r));
+        if (o.format == CliFormat::table) {
+            records.push_back(std::move(r));
+            continue;
+        }
+        clear_progress();
+        cli_write(CliStream::out, o.format == CliFormat::csv ? cli_csv_row(r) : cli_json_line(r));
     }
-    if (progress) cli_write(CliStream::err, "\r\x1b[K");
+    clear_progress();
     if (o.format == CliFormat::table) cli_write(CliStream::out, cli_table(records));
     return all_ok ? 0 : 1;
 }

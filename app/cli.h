@@ -18,8 +18,8 @@ enum class CliFormat { table, csv, json };
 
 struct CliOptions {
     CliFormat format = CliFormat::table;
-    std::string images_dir;     // empty: images are not saved
-    double delay_seconds = 1.0;  // between two lookups
+    std::string images_dir;        // empty: images are not saved
+    double delay_seconds = 1.0;    // between two lookups
     std::vector<std::string> ids;  // empty: read from standard input
     bool help = false;
     bool version = false;
@@ -53,7 +53,8 @@ struct LookupRecord {
 // Runs one lookup the way the window does (same page request, markers and image request).
 LookupRecord cli_lookup(const Text& id);
 // The record for a page body; `fetch_image` makes the image request for the URL the page gives.
-LookupRecord cli_make_record(const Text& id, const ByteSet& page_body,
+LookupRecord cli_make_record(const Text& id,
+                             const ByteSet& page_body,
                              const std::function<ByteSet(const Text&)>& fetch_image);
 
 // "1,234+" -> 1234; no number (empty, words, a fraction) -> nullopt.

@@ -62,7 +62,8 @@ int main() {
     ui_create_main_window(main_window_description());
     ui_set_text("当前ID", "1600987654321");
     const Text page_url = lookup_page_url("1600987654321");
-    const Text image_url = lookup_absolute_url(lookup_read_fields(utf8_to_local(txt_from_bin(web_fetch(page_url)))).image_url);
+    const Text image_url =
+        lookup_absolute_url(lookup_read_fields(utf8_to_local(txt_from_bin(web_fetch(page_url)))).image_url);
     if (image_url.bytes() != "https://s.example.com/kf/Hb1c2d3e4f5a6.jpg") {
         std::fprintf(stderr, "bench_lookup: the page's image URL is %s\n", image_url.bytes().c_str());
         return 1;
@@ -98,11 +99,13 @@ int main() {
     const std::string ids_path = "/tmp/xunpan-bench-ids.txt";
     {
         std::ofstream ids(ids_path);
-        for (int i = 0; i < 100; ++i) ids << 1600000000000LL + i << "\n";
+        for (int i = 0; i < 100; ++i)
+            ids << 1600000000000LL + i << "\n";
     }
     const std::string port = std::to_string(server.port());
-    const std::string cmd = "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port + ",s.example.com:443:127.0.0.1:" +
-                            port + "' '" XP_CLI_DRIVER "' --format json --delay 0 <" + ids_path + " >/dev/null";
+    const std::string cmd = "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port +
+                            ",s.example.com:443:127.0.0.1:" + port + "' '" XP_CLI_DRIVER "' --format json --delay 0 <" +
+                            ids_path + " >/dev/null";
     std::vector<double> cli, cli_requests;
     for (int round = 0; round < 3; ++round) {
         auto t0 = Clock::now();

@@ -62,8 +62,9 @@ protected:
     // without an image URL makes the image request for "https:" alone: the host "https", port 80.
     std::string connect_to_env() const {
         const std::string port = std::to_string(server_.port());
-        return "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port + ",img.example-cdn.com:443:127.0.0.1:" +
-               port + ",https:80:127.0.0.1:" + std::to_string(plain_.port()) + "'";
+        return "XP_TEST_CONNECT_TO='www.alibaba.com:443:127.0.0.1:" + port +
+               ",img.example-cdn.com:443:127.0.0.1:" + port + ",https:80:127.0.0.1:" + std::to_string(plain_.port()) +
+               "'";
     }
 
     // Runs the driver with `args`, standard input from `input`.
@@ -89,14 +90,15 @@ protected:
 TEST_F(CliEndToEnd, JsonRecordsAndTheRequestsMade) {
     CliRun r = run("--format json --delay 0 1600123456789 2");
     EXPECT_EQ(r.status, 1) << r.err;  // the second ID has no data
-    EXPECT_EQ(r.out,
-              "{\"id\":\"1600123456789\",\"status\":\"ok\",\"inquiries\":\"1,234+\",\"viewers\":\"5,678\","
-              "\"image_url\":\"https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png\","
-              "\"detail_url\":\"https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html\","
-              "\"inquiries_count\":1234,\"viewers_count\":5678,\"image_bytes\":31,\"image_type\":\"png\"}\n"
-              "{\"id\":\"2\",\"status\":\"no data\",\"inquiries\":\"\",\"viewers\":\"\",\"image_url\":\"\","
-              "\"detail_url\":\"\",\"inquiries_count\":null,\"viewers_count\":null,\"image_bytes\":0,"
-              "\"image_type\":\"\"}\n");
+    EXPECT_EQ(
+        r.out,
+        "{\"id\":\"1600123456789\",\"status\":\"ok\",\"inquiries\":\"1,234+\",\"viewers\":\"5,678\","
+        "\"image_url\":\"https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png\","
+        "\"detail_url\":\"https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html\","
+        "\"inquiries_count\":1234,\"viewers_count\":5678,\"image_bytes\":31,\"image_type\":\"png\"}\n"
+        "{\"id\":\"2\",\"status\":\"no data\",\"inquiries\":\"\",\"viewers\":\"\",\"image_url\":\"\","
+        "\"detail_url\":\"\",\"inquiries_count\":null,\"viewers_count\":null,\"image_bytes\":0,"
+        "\"image_type\":\"\"}\n");
 
     auto requests = server_.requests();
     ASSERT_GE(requests.size(), 2u);
@@ -109,8 +111,7 @@ TEST_F(CliEndToEnd, JsonRecordsAndTheRequestsMade) {
     }
     EXPECT_EQ(page.header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
     EXPECT_EQ(page.header("Accept"), "*/*");
-    EXPECT_EQ(page.header("Referer"),
-              "https://www.alibaba.com/detail/compareProducts.html?ids=1600123456789&pids=");
+    EXPECT_EQ(page.header("Referer"), "https://www.alibaba.com/detail/compareProducts.html?ids=1600123456789&pids=");
     EXPECT_EQ(page.header("Accept-Language"), "zh-cn");
     EXPECT_EQ(requests[1].header("Host"), "img.example-cdn.com");
     EXPECT_EQ(requests[1].target, "/kf/H1234abcd/flask.png_350x350.png");
@@ -123,12 +124,13 @@ TEST_F(CliEndToEnd, CsvFromStandardInputWithImagesSaved) {
     const std::string images = (dir_ / "images").string();
     CliRun r = run("--format csv --delay 0 --images '" + images + "'", "# my products\n1600123456789\n\n4\n");
     EXPECT_EQ(r.status, 1) << r.err;  // 4 answers with an empty body
-    EXPECT_EQ(r.out,
-              "\xEF\xBB\xBFid,status,inquiries,viewers,image_url,detail_url,inquiries_count,viewers_count,"
-              "image_bytes,image_type\r\n"
-              "1600123456789,ok,\"1,234+\",\"5,678\",https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png,"
-              "https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html,1234,5678,31,png\r\n"
-              "4,no response,,,,,,,0,\r\n");
+    EXPECT_EQ(
+        r.out,
+        "\xEF\xBB\xBFid,status,inquiries,viewers,image_url,detail_url,inquiries_count,viewers_count,"
+        "image_bytes,image_type\r\n"
+        "1600123456789,ok,\"1,234+\",\"5,678\",https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png,"
+        "https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html,1234,5678,31,png\r\n"
+        "4,no response,,,,,,,0,\r\n");
     EXPECT_EQ(read_file(images + "/1600123456789.png"), kPng);
     EXPECT_FALSE(std::filesystem::exists(images + "/4.png"));
 }
@@ -171,8 +173,9 @@ TEST_F(CliEndToEnd, ProgressLineOnATerminalOnly) {
     if (!kOnPseudoTerminal) GTEST_SKIP() << "needs a pseudo-terminal";
     // script(1) runs the tool on a pseudo-terminal, so standard error is a terminal and shows the progress.
     const std::string out = (dir_ / "pty").string();
-    const std::string cmd = "script -qec \"" + connect_to_env() + " '" XP_CLI_DRIVER
-                            "' --format json --delay 0 1600123456789 2\" /dev/null >'" + out + "' 2>&1";
+    const std::string cmd = "script -qec \"" + connect_to_env() +
+                            " '" XP_CLI_DRIVER "' --format json --delay 0 1600123456789 2\" /dev/null >'" + out +
+                            "' 2>&1";
     ASSERT_NE(std::system(cmd.c_str()), -1);
     const std::string shown = read_file(out);
     EXPECT_NE(shown.find("[1/2] 1600123456789"), std::string::npos) << shown;

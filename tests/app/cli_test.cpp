@@ -47,15 +47,23 @@ TEST(CliCount, DropsSeparatorsAndPlus) {
     struct Row {
         const char* text;
         std::optional<int64_t> count;
-    } rows[] = {{"1,234+", 1234}, {"0", 0}, {"12", 12}, {"", std::nullopt}, {"1.5", std::nullopt},
-                {"abc", std::nullopt}, {"+", std::nullopt}, {"1,000,000", 1000000}};
+    } rows[] = {{"1,234+", 1234},
+                {"0", 0},
+                {"12", 12},
+                {"", std::nullopt},
+                {"1.5", std::nullopt},
+                {"abc", std::nullopt},
+                {"+", std::nullopt},
+                {"1,000,000", 1000000}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(cli_count(row.text), row.count);
     }
 }
 
-ByteSet page(const std::string& s) { return ByteSet(s); }
+ByteSet page(const std::string& s) {
+    return ByteSet(s);
+}
 
 TEST(CliMakeRecord, StatusAndImageRequest) {
     struct Row {
@@ -87,9 +95,9 @@ TEST(CliMakeRecord, StatusAndImageRequest) {
 }
 
 TEST(CliMakeRecord, ConvertsToUtf8AndLeavesMissingUrlsEmpty) {
-    LookupRecord r = cli_make_record(
-        "42", page("{\"iquiries\":\"\xE4\xB8\x87+\",\"productDetailUrl\":\"\\/\\/d.example\\/p\"}"),
-        [](const Text&) { return ByteSet(); });
+    LookupRecord r =
+        cli_make_record("42", page("{\"iquiries\":\"\xE4\xB8\x87+\",\"productDetailUrl\":\"\\/\\/d.example\\/p\"}"),
+                        [](const Text&) { return ByteSet(); });
     EXPECT_EQ(r.inquiries, "\xE4\xB8\x87+");  // the page's UTF-8 comes back out as UTF-8
     EXPECT_EQ(r.inquiries_count, std::nullopt);
     EXPECT_EQ(r.image_url, "");

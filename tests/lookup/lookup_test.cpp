@@ -38,7 +38,8 @@ TEST(LookupReadFields, RealisticPage) {
     EXPECT_EQ(f.inquiries.bytes(), "1,234+");
     EXPECT_EQ(f.viewers.bytes(), "5,678");
     EXPECT_EQ(f.image_url.bytes(), "\\/\\/img.example-cdn.com\\/kf\\/H1234abcd\\/flask.png_350x350.png");
-    EXPECT_EQ(lookup_absolute_url(f.image_url).bytes(), "https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png");
+    EXPECT_EQ(lookup_absolute_url(f.image_url).bytes(),
+              "https://img.example-cdn.com/kf/H1234abcd/flask.png_350x350.png");
     EXPECT_EQ(lookup_absolute_url(f.detail_url).bytes(),
               "https://www.alibaba.com/product-detail/Stainless-Steel-Vacuum-Flask_1600123456789.html");
 }

@@ -31,7 +31,9 @@ public:
 };
 const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new OffscreenEnvironment);
 
-QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
+QString qs(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 std::string read_fixture(const std::string& name) {
     std::ifstream f(std::string(XP_FIXTURES) + "/" + name, std::ios::binary);
@@ -54,6 +56,9 @@ std::string png_of(QRgb colour) {
 constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kGreen = 0xFF00FF00;
 constexpr QRgb kWhite = 0xFFFFFFFF;
+// A lookup that fills every control (the red picture), for the rows below to overwrite.
+constexpr char kPreviousPage[] = R"({"iquiries":"9","pageViews":"9","productDetailUrl":"\/\/old.example\/p",)"
+                                 R"("imageUrl":"\/\/img.example-cdn.com\/kf\/H1234abcd\/flask.png_350x350.png"})";
 constexpr char kPagePath[] = "/detail/compareProducts.html?ids=1600123456789&pids=";
 
 class LookupWindowTest : public testing::Test {
@@ -152,16 +157,21 @@ TEST_F(LookupWindowTest, FieldsMissingOrMalformed) {
         size_t plain_requests;  // requests for "https:" alone
     };
     const Row rows[] = {
-        {"everything", R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
+        {"everything",
+         R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
          "1", "2", "https://d.example/p", kGreen, 0},
-        {"inquiries missing", R"({"pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
+        {"inquiries missing",
+         R"({"pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
          "", "2", "https://d.example/p", kGreen, 0},
-        {"viewers missing", R"({"iquiries":"1","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
+        {"viewers missing",
+         R"({"iquiries":"1","imageUrl":"\/\/img.example-cdn.com\/green.png","productDetailUrl":"\/\/d.example\/p"})",
          "1", "", "https://d.example/p", kGreen, 0},
-        {"image missing clears the picture", R"({"iquiries":"1","pageViews":"2","productDetailUrl":"\/\/d.example\/p"})",
-         "1", "2", "https://d.example/p", kWhite, 1},
-        {"detail missing leaves the bare scheme", R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png"})",
-         "1", "2", "https:", kGreen, 0},
+        {"image missing clears the picture",
+         R"({"iquiries":"1","pageViews":"2","productDetailUrl":"\/\/d.example\/p"})", "1", "2", "https://d.example/p",
+         kWhite, 1},
+        {"detail missing leaves the bare scheme",
+         R"({"iquiries":"1","pageViews":"2","imageUrl":"\/\/img.example-cdn.com\/green.png"})", "1", "2",
+         "https:", kGreen, 0},
         {"keys in other letter case", R"({"IQUIRIES":"3","PageViews":"4"})", "3", "4", "https:", kWhite, 1},
         {"bare numbers are not fields", R"({"iquiries":5,"pageViews":6})", "", "", "https:", kWhite, 1},
         {"empty values", R"({"iquiries":"","pageViews":""})", "", "", "https:", kWhite, 1},
@@ -171,7 +181,7 @@ TEST_F(LookupWindowTest, FieldsMissingOrMalformed) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         // Each row starts from a window that shows a previous lookup, so every control must be rewritten.
-        secure_.on(kPagePath, TestResponse{.body = R"({"iquiries":"9","pageViews":"9","imageUrl":"\/\/img.example-cdn.com\/kf\/H1234abcd\/flask.png_350x350.png","productDetailUrl":"\/\/old.example\/p"})"});
+        secure_.on(kPagePath, TestResponse{.body = kPreviousPage});
         look_up("1600123456789");
         ASSERT_EQ(picture_centre(), kRed);
         plain_.clear_requests();
@@ -217,7 +227,8 @@ protected:
     }
     QString record() const { return dir_.filePath("opened"); }
     QString wait_for_record() const {
-        for (int i = 0; i < 200 && !QFile::exists(record()); ++i) QTest::qWait(50);
+        for (int i = 0; i < 200 && !QFile::exists(record()); ++i)
+            QTest::qWait(50);
         QFile f(record());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("(nothing opened)");
     }
