@@ -68,7 +68,7 @@ int main() {
         std::fprintf(stderr, "bench_lookup: the page's image URL is %s\n", image_url.bytes().c_str());
         return 1;
     }
-    constexpr int kRounds = 15;
+    constexpr int kRounds = 31;
     std::vector<double> press, requests;
     for (int i = 0; i < kRounds; ++i) {
         auto t0 = Clock::now();
@@ -87,11 +87,16 @@ int main() {
         std::fprintf(stderr, "bench_lookup: the lookup did not fill the window\n");
         return 1;
     }
+    // Both figures carry the loopback server's noise; the fastest round of each is the least disturbed
+    // estimate, the medians show the spread.
     const double press_ms = median(press), requests_ms = median(requests);
-    std::printf("window lookup, 2 MB page (median of %d)\n", kRounds);
-    std::printf("  press to last control written   %8.2f ms\n", press_ms);
-    std::printf("  the two requests alone          %8.2f ms\n", requests_ms);
-    std::printf("  the lookup's own work           %8.2f ms   (target: under 5 ms)\n", press_ms - requests_ms);
+    const double press_min = *std::min_element(press.begin(), press.end());
+    const double requests_min = *std::min_element(requests.begin(), requests.end());
+    std::printf("window lookup, 2 MB page (%d rounds)        median      fastest\n", kRounds);
+    std::printf("  press to last control written   %8.2f ms  %8.2f ms\n", press_ms, press_min);
+    std::printf("  the two requests alone          %8.2f ms  %8.2f ms\n", requests_ms, requests_min);
+    std::printf("  the lookup's own work           %8.2f ms  %8.2f ms   (target: under 5 ms)\n", press_ms - requests_ms,
+                press_min - requests_min);
 
     // 2. xunpan-cli, 100 IDs. The small page of a typical product, its image, and no pause between IDs.
     const std::string small_page = page->substr(page->size() - 64 * 1024);

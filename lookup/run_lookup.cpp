@@ -7,9 +7,8 @@
 
 void run_lookup(const PressEvent& /*press*/) {
     Text id = ui_get_text("当前ID");
-    ByteSet body = web_fetch(lookup_page_url(id));
-    const Text page = utf8_to_local(txt_from_bin(body));
-    body = ByteSet();
+    // The body becomes a Text in place and is gone once converted: a page can run to megabytes.
+    const Text page = utf8_to_local(txt_from_bin(web_fetch(lookup_page_url(id))));
     const PageFields fields = lookup_read_fields(page);
 
     // Controls are written in a fixed order: numbers, then the image (requested only now), then the link.

@@ -436,6 +436,14 @@ Text txt_from_bin(const ByteSet& b) {
     return text_of(std::string_view(bytes).substr(0, bytes.find('\0')));
 }
 
+Text txt_from_bin(ByteSet&& b) {
+    std::string& bytes = b.storage();
+    if (const size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
+    Text t = Text::result(std::move(bytes));
+    b = ByteSet();
+    return t;
+}
+
 // --- ByteSet ---
 
 int32_t bin_len(const ByteSet& b) { return b.size(); }

@@ -61,6 +61,8 @@ Text txt_join(const Text& a, const Text& b, const Text& c, const Text& d);
 int32_t txt_cmp(const Text& a, const Text& b);
 // The bytes of b up to its first zero byte.
 Text txt_from_bin(const ByteSet& b);
+// The same, taking over b's storage: a downloaded page becomes a Text without a copy.
+Text txt_from_bin(ByteSet&& b);
 
 // --- ByteSet ---
 int32_t bin_len(const ByteSet& b);

@@ -517,6 +517,11 @@ TEST(Converting, TextAndByteSet) {
     EXPECT_EQ(txt_from_bin(ByteSet(std::string("a\0b", 3))).bytes(), "a");
     EXPECT_FALSE(txt_from_bin(ByteSet(std::string("\0a", 2))).present());
     EXPECT_EQ(txt_from_bin(ByteSet("\xB0\xA1z")).bytes(), "\xB0\xA1z");
+    // A ByteSet the caller keeps is read, not taken over.
+    const ByteSet kept(std::string("a\0b", 3));
+    EXPECT_EQ(txt_from_bin(kept).bytes(), "a");
+    EXPECT_FALSE(txt_from_bin(ByteSet(std::string("\0", 1))).present());
+    EXPECT_EQ(kept.bytes(), std::string("a\0b", 3));
     EXPECT_EQ(bin_from_text(Text("ab")).bytes(), "ab");
     EXPECT_TRUE(bin_from_text(Text::present_empty()).empty());
     EXPECT_EQ(bin_zeroes(3).bytes(), std::string(3, '\0'));
