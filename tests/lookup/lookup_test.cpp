@@ -2,19 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "tests/fixtures/read_fixture.h"
 #include "text/codepage.h"
 
 namespace {
-
-std::string read_fixture(const std::string& name) {
-    std::ifstream f(std::string(XP_FIXTURES) + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 TEST(LookupPageUrl, InsertsTheIdByteForByte) {
     struct Row {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "http/client_testing.h"
+#include "tests/fixtures/read_fixture.h"
 #include "tests/fixtures/test_server.h"
 #include "text/codepage.h"
 #include "ui/main_window.h"
@@ -33,13 +34,6 @@ const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new Offscreen
 
 QString qs(const char* utf8) {
     return QString::fromUtf8(utf8);
-}
-
-std::string read_fixture(const std::string& name) {
-    std::ifstream f(std::string(XP_FIXTURES) + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 // A PNG filled with one colour, as the image host serves it.

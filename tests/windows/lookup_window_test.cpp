@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "http/client_testing.h"
+#include "tests/fixtures/read_fixture.h"
 #include "tests/fixtures/test_server.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
@@ -19,13 +20,6 @@
 namespace {
 
 constexpr char kPagePath[] = "/detail/compareProducts.html?ids=1600123456789&pids=";
-
-std::string read_fixture(const std::string& name) {
-    std::ifstream f(std::string(XP_FIXTURES) + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // A 1 x 1 24-bit BMP of one colour (0xRRGGBB).
 std::string bmp_of(uint32_t rgb) {
