@@ -55,24 +55,6 @@ bool all_digits(const std::string& s) {
     return true;
 }
 
-void append_utf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string csv_field(const std::string& s) {
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string out = "\"";
@@ -236,24 +218,7 @@ std::vector<std::string> cli_ids_from_lines(const std::string& input) {
 }
 
 std::string cli_utf8(const Text& text) {
-    ByteSet units = multibyte_to_utf16(text, kCodePageGbk);
-    const std::string& b = units.bytes();
-    std::string out;
-    out.reserve(b.size());
-    for (size_t i = 0; i + 1 < b.size(); i += 2) {
-        uint32_t u = static_cast<unsigned char>(b[i]) | (static_cast<unsigned char>(b[i + 1]) << 8);
-        if (u == 0) break;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < b.size()) {
-            uint32_t lo = static_cast<unsigned char>(b[i + 2]) | (static_cast<unsigned char>(b[i + 3]) << 8);
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        append_utf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
-    }
-    return out;
+    return utf16_to_multibyte(multibyte_to_utf16(text, kCodePageGbk), kCodePageUtf8).bytes();
 }
 
 std::optional<int64_t> cli_count(const std::string& text) {

@@ -106,6 +106,24 @@ TEST(CliMakeRecord, ConvertsToUtf8AndLeavesMissingUrlsEmpty) {
     EXPECT_EQ(r.page_url, "https://www.alibaba.com/detail/compareProducts.html?ids=42&pids=");
 }
 
+TEST(CliUtf8, LocalTextsComeOutAsUtf8) {
+    struct Row {
+        const char* name;
+        Text local;
+        const char* utf8;
+    } rows[] = {
+        {"empty", Text(), ""},
+        {"ascii", "id,1", "id,1"},
+        {"two-byte characters", "\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
+        // One byte in 936, three in UTF-8: the output outgrows twice the local length.
+        {"euro signs", "\x80\x80\x80\x80", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(cli_utf8(row.local), row.utf8);
+    }
+}
+
 TEST(CliFormats, CsvQuotingAndJsonEscaping) {
     LookupRecord r;
     r.id = "1";
