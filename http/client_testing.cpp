@@ -3,6 +3,7 @@
 
 #include "http/client_backend.h"
 #include "http/client_testing.h"
+#include "text/primitives.h"
 
 namespace {
 
@@ -17,16 +18,11 @@ TestingState& state() {
     return s;
 }
 
-std::string ascii_lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-    return s;
-}
-
 }  // namespace
 
 void http_testing_connect_to(std::string host, uint16_t port, std::string to_host, uint16_t to_port) {
     std::lock_guard lock(state().mutex);
-    host = ascii_lower(std::move(host));
+    host = txt_lower(Text(host)).bytes();
     auto& targets = state().targets;
     std::erase_if(targets, [&](const HttpConnectTarget& t) { return t.host == host && t.port == port; });
     targets.push_back({std::move(host), port, std::move(to_host), to_port});

@@ -23,6 +23,7 @@
 
 #include "http/client.h"
 #include "http/client_backend.h"
+#include "text/primitives.h"
 
 namespace {
 
@@ -91,11 +92,6 @@ InternetCloseHandleFn fn_internet_close_handle() { XP_WININET_FN(InternetCloseHa
 
 #undef XP_WININET_FN
 
-std::string ascii_lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
-    return s;
-}
-
 // Sets the time limits a test shortened; with the usual limits WinINet keeps its own defaults.
 void apply_test_timeouts(HINTERNET internet) {
     const HttpTimeouts t = http_timeouts();
@@ -130,7 +126,7 @@ public:
         const std::vector<HttpConnectTarget> targets = http_connect_targets();
         if (!targets.empty() && server) {
             // WinINet's port 0 means the scheme's default; a mapping names 80 or 443 for it.
-            const std::string host = ascii_lower(server);
+            const std::string host = txt_lower(Text(server)).bytes();
             for (const HttpConnectTarget& t : targets) {
                 if (t.host != host || (t.port != port && !(port == 0 && (t.port == 80 || t.port == 443)))) continue;
                 HINTERNET c = fn_internet_connect()(internet, t.to_host.c_str(), t.to_port, user, password, service,
